@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+
+#include "IStatemachine.h"
+
+class IModuleControl;
+class QObject;
+class StateMachine;
+
+// Base of an object that follows the state machine: changedState for every
+// change, and named Qt methods invoked (queued, with the previous state as a
+// QVariant) when a state is reached or requested. It leaves the state machine
+// in its destructor.
+class StateEvent
+{
+public:
+    StateEvent() = default;
+    virtual ~StateEvent();
+
+    bool initialize(IModuleControl const* control);
+    void registerStateEvent();
+    void unregisterStateEvent();
+    void setMetaMethodForReachedState(NVT_FU_STATE state, QObject* receiver, char const* method);
+    void setMetaMethodForRequestedState(NVT_FU_STATE state, QObject* receiver, char const* method);
+    void removeMetaMethods();
+
+    // Every change; the base remembers the state.
+    virtual void changedState(NVT_FU_STATE state);
+    NVT_FU_STATE getCurrentState() const { return m_currentState; }
+
+    // Called by the state machine.
+    void stateReached(NVT_FU_STATE oldState, NVT_FU_STATE newState);
+    void stateRequested(NVT_FU_STATE oldState, NVT_FU_STATE requested);
+
+private:
+    struct Hook
+    {
+        NVT_FU_STATE state;
+        bool requested;
+        QPointer<QObject> receiver;
+        QByteArray method;
+    };
+    void invokeHooks(NVT_FU_STATE oldState, NVT_FU_STATE state, bool requested);
+
+    StateMachine* m_machine = nullptr;
+    bool m_registered = false;
+    NVT_FU_STATE m_currentState = 0;
+    QList<Hook> m_hooks;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include "IModule.h"
+#include "ISystem.h"
+
+// The host's system service stand-in: handed files are copied into the folder
+// that plays the removable stick.
+class SystemService : public QObject, public IModule, public ISystem
+{
+    Q_OBJECT
+
+public:
+    explicit SystemService(QObject* parent = nullptr);
+    ~SystemService() override;
+
+    // IModule
+    QString getName() const override { return QStringLiteral("System"); }
+    unsigned int getVersion() const override { return 1; }
+    ModuleDependency const* getDependencies() const override;
+    bool initialize(IModuleControl*) override { return true; }
+    void startModule() override {}
+    void shutdownModule() override {}
+
+    // ISystem
+    void handleFiles(QStringList const& files, bool move) override;
+
+    void setStickDirectory(QString const& directory) { m_stickDirectory = directory; }
+    QString stickDirectory() const { return m_stickDirectory; }
+    QStringList handledFiles() const { return m_handled; }
+
+signals:
+    void filesHandled(QStringList const& copies);
+
+private:
+    QString m_stickDirectory;
+    QStringList m_handled;
+};
