@@ -58,13 +58,23 @@ public:
     virtual void show();
     virtual bool close();
 
+    // Shows the dialog, then waits like ModalWidget::exec().
+    int exec() override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAbstractButton* insertButton(QPointer<Button>& slot, QString const& text, bool bDefault, bool bCloses,
                                   int closeResult, char const* objectName);
     void relayout();
+    void updateHeight();
+    int contentHeight() const;
+    void dropButton(QPointer<Button>& slot);
+    void showIcon(Icon icon, QString const& fileName);
 
     QWidget* m_chrome = nullptr;
     QLabel* m_title = nullptr;

@@ -7,6 +7,7 @@ enum ToggleStates
     ToggleOff = 0,
     ToggleOn = 1
 };
+Q_DECLARE_METATYPE(ToggleStates)
 
 // One entry of a service menu page: a button (clicked) or a toggle (stateChanged).
 class ISegment : public QWidget

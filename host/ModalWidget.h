@@ -20,7 +20,7 @@ public:
     // Ends a running exec() with the result.
     void done(int result);
     int result() const { return m_result; }
-    bool isExecuting() const { return m_loop != nullptr; }
+    bool isExecuting() const { return m_loop != nullptr || m_answering; }
 
     // Installed answerer, or an empty function to let people answer again.
     static void setAnswerer(Answerer answerer);
@@ -32,4 +32,6 @@ signals:
 private:
     class QEventLoop* m_loop = nullptr;
     int m_result = 1;
+    bool m_answering = false;
+    bool m_finishedInExec = false;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 
 unsigned char NVData::m_NetworkType = 0;
 
@@ -99,7 +100,8 @@ NVData::NVData(QByteArray const& bytes) : m_bytes(bytes) {}
 
 void NVData::setData(unsigned char const* data, unsigned int length)
 {
-    if (data == nullptr || length == 0) {
+    // A length QByteArray cannot hold would turn negative and make it measure the data itself.
+    if (data == nullptr || length == 0 || length > static_cast<unsigned int>(std::numeric_limits<int>::max())) {
         m_bytes.clear();
         return;
     }

@@ -41,20 +41,31 @@ public:
     int fieldWidth() const { return m_fieldWidth; }
     bool isSwitch() const;
 
-    // A person's entry: clamped to the range, shown, and announced.
+    // A person's entry: clamped to the range, shown, and announced when it changes
+    // the number. A disabled field ignores it.
     void enterNumber(qint64 value);
+
+    // Reads a typed number ("253.5") into the field's unit with `decimals` places;
+    // false for text that is no number or has too many decimals.
+    static bool parseNumber(QString const& text, unsigned char decimals, qint64* value);
 
 signals:
     void numberChanged(NumberEdit* edit);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString format(qint64 value) const;
+    // What a tap does: a switch toggles, another field opens its editor.
+    bool tap();
     void startEditing();
     void finishEditing();
+    void cancelEditing();
+    void closeEditor();
     void relayout();
 
     unsigned char m_digits;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QSet>
 
+#include "ParameterService.h"
 #include "Parameters.h"
 
 class IModuleControl;
-class ParameterService;
 
 // Base of an object that reads host parameters and hears of their changes.
 // It leaves the service in its destructor, so it is never called back after.
@@ -31,7 +32,11 @@ public:
     virtual void enabledService(bool enabled);
 
 private:
-    ParameterService* m_service = nullptr;
+    // The service forgets its receivers (and they it) when it goes first.
+    friend class ParameterService;
+
+    // Guarded: the service may go before a receiver that never registered a parameter.
+    QPointer<ParameterService> m_service;
     QSet<int> m_registered;
     bool m_active = false;
 };

@@ -18,6 +18,9 @@ public:
     // Types the text as a person would: characters that are not allowed are dropped.
     void typeText(QString const& text);
 
+    // Shows the prompt with the focus in the field.
+    void show() override;
+
 private:
     QLineEdit* m_input = nullptr;
     QString m_allowed;

@@ -8,6 +8,7 @@
 #include "IPrint.h"
 
 class Form;
+class QPainter;
 
 // The host's print service stand-in. A request is answered from the event
 // loop: the module's form is fetched and rendered as a real PDF page (A4,
@@ -46,6 +47,10 @@ public:
 
     // Renders the form as one PDF page; false when the file cannot be written.
     static bool renderPdf(Form const& form, QString const& fileName);
+    // Paints the labels onto a page whose origin is the paper's top left corner.
+    static void paintForm(QPainter& painter, Form const& form, double dotsPerMillimetre);
+    // Where prints land unless the host chooses another folder.
+    static QString defaultOutputDirectory();
 
 signals:
     void printed(QString const& name, int result);

@@ -5,10 +5,10 @@
 #include <QPointer>
 
 #include "IStatemachine.h"
+#include "StateMachine.h"
 
 class IModuleControl;
 class QObject;
-class StateMachine;
 
 // Base of an object that follows the state machine: changedState for every
 // change, and named Qt methods invoked (queued, with the previous state as a
@@ -36,6 +36,9 @@ public:
     void stateRequested(NVT_FU_STATE oldState, NVT_FU_STATE requested);
 
 private:
+    // The machine detaches its receivers when it goes first.
+    friend class StateMachine;
+
     struct Hook
     {
         NVT_FU_STATE state;
@@ -45,7 +48,8 @@ private:
     };
     void invokeHooks(NVT_FU_STATE oldState, NVT_FU_STATE state, bool requested);
 
-    StateMachine* m_machine = nullptr;
+    // Guarded: the state machine may go before its receivers.
+    QPointer<StateMachine> m_machine;
     bool m_registered = false;
     NVT_FU_STATE m_currentState = 0;
     QList<Hook> m_hooks;

@@ -30,11 +30,15 @@ public:
     void setStickDirectory(QString const& directory) { m_stickDirectory = directory; }
     QString stickDirectory() const { return m_stickDirectory; }
     QStringList handledFiles() const { return m_handled; }
+    // Relative file names are taken from this folder (the print output by default).
+    void setFileDirectory(QString const& directory) { m_fileDirectory = directory; }
+    QString fileDirectory() const { return m_fileDirectory; }
 
 signals:
     void filesHandled(QStringList const& copies);
 
 private:
     QString m_stickDirectory;
+    QString m_fileDirectory;
     QStringList m_handled;
 };

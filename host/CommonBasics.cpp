@@ -1,0 +1,8 @@
+#include "CommonBasics.h"
+
+#include <QTime>
+
+QString CommonBasics::getTimeString(QString const& format)
+{
+    return QTime::currentTime().toString(format);
+}

@@ -1,0 +1,3 @@
+#include "IPrint.h"
+
+QString const IPrint::pdfTarnel = QStringLiteral("PDF");

@@ -1,0 +1,11 @@
+// LonCalibration: the calibration information sheet and its print.
+#include "module/LonCalibration.h"
+
+void LonCalibration::slotServicePrint() {}
+
+void LonCalibration::printFinished(QString const&) {}
+
+Form LonCalibration::createForm(QString const&)
+{
+    return Form();
+}
