@@ -9,10 +9,10 @@
 
 #include "host/ColoredLabel.h"
 #include "host/DialogWindow.h"
-#include "host/LoggingCtrl.h"
 #include "host/NumberEdit.h"
 #include "host/Path.h"
 #include "host/SvgLoader.h"
+#include "module/ServiceLog.h"
 
 using namespace LonCalibrationTypes;
 
@@ -95,6 +95,21 @@ DialogWindow* NodeLonCalibrationBase::createDialogWindow(QString const& title)
     m_dialog->setTitle(title);
     emit enableLonModuleStatus(true);
     return m_dialog.data();
+}
+
+DialogWindow* NodeLonCalibrationBase::openNodeDialog(QString const& logText, char const* title, int width)
+{
+    logService(logText);
+    DialogWindow* dialog = createDialogWindow(QCoreApplication::translate("Menu", title));
+    if (dialog == nullptr)
+        return nullptr;
+    dialog->setGeometry(0, 0, width, 0);
+    return dialog;
+}
+
+int NodeLonCalibrationBase::twoColumnDialogWidth(DialogWindow const* dialog, int columns)
+{
+    return columns + 3 * dialog->getInnerSpace() + 2 * dialog->margins();
 }
 
 DialogWindow* NodeLonCalibrationBase::dialog() const
@@ -296,9 +311,7 @@ void NodeLonCalibrationBase::calibrationValueChanged(NumberEdit* edit)
         return;
 
     long long const value = edit->getNumber();
-    QString const line = QStringLiteral("Set %1 to %2").arg(calibrationParameterName(parameter)).arg(value);
-    if (LoggingCtrl* logger = getLogger())
-        logger->logService(line.toUtf8().constData());
+    logService(QStringLiteral("Set %1 to %2").arg(calibrationParameterName(parameter)).arg(value));
     setValueToInternalBuffer(parameter, value);
 }
 

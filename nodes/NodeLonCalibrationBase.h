@@ -93,6 +93,12 @@ public slots:
     void calibrationValueChanged(NumberEdit* edit);
 
 protected:
+    // The first steps of every node dialog: log the node's text, create the dialog
+    // with the title (translated in the context "Menu") and give it its width.
+    // Null without a main window.
+    DialogWindow* openNodeDialog(QString const& logText, char const* title, int width);
+    // Width of a two-column dialog: the columns, three inner spaces and both margins.
+    static int twoColumnDialogWidth(DialogWindow const* dialog, int columns);
     // Common tail of a node dialog: the "Ok" close button with its icon, wired to cleanUp().
     QAbstractButton* insertCloseButton(bool bAccept);
     // Icon of the toolkit's buttons: an SVG from the image folder, black, at the given size.

@@ -112,12 +112,11 @@ void FakeNode::sendCalibUpdateToLon()
 
 void FakeNode::openCalibrationDialog()
 {
-    DialogWindow* dialog = createDialogWindow(QStringLiteral("FAKE"));
+    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Fake"), "FAKE", 350);
     if (dialog == nullptr)
         return;
     int row = dialog->getTopInnerElements();
     int const first = row;
-    dialog->setGeometry(0, 0, 350, 0);
     int const x = dialog->margins();
     int const width = 350 - 2 * dialog->margins();
     addDisplayNumberEdit(dialog, row, x, width, MainsVoltage, 4, 1, QStringLiteral("V"));
