@@ -121,21 +121,8 @@ void LonCalibration::setDcCallback(ILonCalibrationDCCallback* callback)
 
 void LonCalibration::connectIsoStartMethod(QObject*, char const*) {}
 
-void LonCalibration::setTestFacilityModeCallback(ITestFacilityModeCallback*) {}
-
 void LonCalibration::registerCallback(ILoadFromStickCallback* callback)
 {
     m_loadCallback = callback;
 }
 
-void LonCalibration::setBurnInModeEnabled(bool) const {}
-
-bool LonCalibration::isCalibrationOn() const
-{
-    return false;
-}
-
-bool LonCalibration::isRelaxModeOn() const
-{
-    return false;
-}

@@ -153,6 +153,9 @@ void LonCalibration::performCalibrationInitialization()
 
 void LonCalibration::initLonCalibrationData()
 {
+    m_testFunctions.reset(new LonServiceFunctions(m_control, m_lon, m_stateMachine));
+    m_alarmTests.reset(new LonAlarmTests(m_control, m_lon));
+
     for (auto const& node : qAsConst(m_nodes))
         connect(node.data(), &NodeLonCalibrationBase::enableLonModuleStatus, this,
                 &LonCalibration::enableLonModuleStatus, Qt::UniqueConnection);
@@ -205,6 +208,8 @@ void LonCalibration::shutdownModule()
         m_lon = nullptr;
     }
     m_nodes.clear();
+    m_testFunctions.reset();
+    m_alarmTests.reset();
     m_eventHandler.reset();
     cleanUp();
     removeMetaMethods();

@@ -16,6 +16,8 @@
 #include "host/StateEvent.h"
 #include "module/DeferredOwner.h"
 #include "module/ILonCalibration.h"
+#include "service/LonAlarmTests.h"
+#include "service/LonServiceFunctions.h"
 
 class ILon;
 class IMenu;
@@ -94,8 +96,14 @@ public:
     bool isCalibrationOn() const;
     bool isRelaxModeOn() const;
 
+    // Maps a node number to the node table's key and lets that dialog write its data.
+    void sendCalibUpdate(char node);
+
     // For the host and tests: what the module currently holds.
     NodeTable nodeTable() const { return m_nodes; }
+    LonServiceFunctions* testFunctions() const { return m_testFunctions.get(); }
+    LonAlarmTests* alarmTests() const { return m_alarmTests.get(); }
+    IMenu* currentMenu() const { return m_menu; }
     bool isInitializationPending() const { return m_initializationPending; }
 
     Q_INVOKABLE void Prepared(QVariant oldState);
@@ -104,12 +112,17 @@ public slots:
     void slotServicePrint() override;
 
 private slots:
+    void calibrationInfo(bool bServiceMode = false);
+    void slotToggleCalibrationLon(ToggleStates state);
+    void slotToggleRelax(ToggleStates state);
     void cleanUp();
     void calibrationValuesReceived(unsigned char node, NVData const& data);
     void counterValuesReceived(unsigned char node, NVData const& data);
     void configurationValuesReceived(unsigned char node, NVData const& data);
     void setMeasurementValue(LonCalibrationTypes::MeasurementParameters key, qint64 iValue);
     void enableLonModuleStatus(bool bEnable);
+    void setPsuCalibrationFlags(bool bEnabled, bool bOffsetCalibration);
+    void setSctsCalibrationFlags(bool bCalCurrent, bool bCalVoltage);
 
 private:
     // Tests place node objects of their own in the node table.
@@ -118,6 +131,9 @@ private:
     void performCalibrationInitialization();
     void initLonCalibrationData();
     void updateMenuForState(NVT_FU_STATE state);
+    bool isServiceEnabled() const;
+    // Enables the node buttons (positions 3 to 8) for the calibration state e.
+    void enableNodeButtons(bool e);
 
     IModuleControl* m_control = nullptr;
     ILon* m_lon = nullptr;
@@ -126,6 +142,8 @@ private:
     IStatemachine* m_stateMachine = nullptr;
     QSharedPointer<LonCalibrationEventHandler> m_eventHandler;
     NodeTable m_nodes;
+    DeferredOwner<LonServiceFunctions> m_testFunctions;
+    DeferredOwner<LonAlarmTests> m_alarmTests;
     DeferredOwner<DialogWindow> m_infoDialog;
     DeferredOwner<DialogWindow> m_printDialog;
     DeferredOwner<QAbstractButton> m_acceptButton;

@@ -40,6 +40,7 @@ public:
     bool received = false;
     int polls = 0;
     int sends = 0;
+    int configurationOpens = 0;
     QList<QByteArray> calibrationPayloads;
     QList<unsigned char> calibrationNodes;
     QList<QByteArray> counterPayloads;
@@ -50,6 +51,7 @@ public:
 public slots:
     void sendCalibUpdateToLon() override;
     void openCalibrationDialog() override;
+    void openConfigurationDialog() override { ++configurationOpens; }
 
 private:
     void noteThread();
