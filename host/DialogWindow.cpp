@@ -67,6 +67,9 @@ DialogWindow::DialogWindow(QWidget* parent, char const* name)
     resize(kDefaultWidth, 0);
     updateHeight();
     relayout();
+    // Hidden until show(), even inside a main window that is already visible or
+    // becomes visible later: a dialog built for printing only must never appear.
+    hide();
 }
 
 DialogWindow::~DialogWindow() = default;

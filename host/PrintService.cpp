@@ -10,6 +10,7 @@
 #include <QPdfWriter>
 #include <QRectF>
 #include <QStandardPaths>
+#include <QPointer>
 #include <QTimer>
 
 #include "Form.h"
@@ -80,7 +81,15 @@ void PrintService::print(PrintRequest const& request)
 {
     m_requests.append(request);
     // A real spooler answers later; the caller must not rely on a synchronous answer.
-    QTimer::singleShot(0, this, [this, request]() { process(request); });
+    // A response that is a QObject and goes away before the answer is not called.
+    QPointer<QObject> const alive = dynamic_cast<QObject*>(request.response);
+    bool const guarded = !alive.isNull();
+    QTimer::singleShot(0, this, [this, request, alive, guarded]() {
+        PrintRequest answered = request;
+        if (guarded && alive.isNull())
+            answered.response = nullptr;
+        process(answered);
+    });
 }
 
 void PrintService::process(PrintRequest const& request)

@@ -104,6 +104,9 @@ public:
     LonServiceFunctions* testFunctions() const { return m_testFunctions.get(); }
     LonAlarmTests* alarmTests() const { return m_alarmTests.get(); }
     IMenu* currentMenu() const { return m_menu; }
+    DialogWindow* infoDialog() const { return m_infoDialog.get(); }
+    DialogWindow* printDialog() const { return m_printDialog.get(); }
+    QMap<int, long long> loadedValues() const { return m_loadedValues; }
     bool isInitializationPending() const { return m_initializationPending; }
 
     Q_INVOKABLE void Prepared(QVariant oldState);
@@ -116,6 +119,11 @@ private slots:
     void slotToggleCalibrationLon(ToggleStates state);
     void slotToggleRelax(ToggleStates state);
     void cleanUp();
+    void slotLoadFromStick();
+    void slotLoadCalibrationValueStart();
+    void slotLoadCalibrationValueConfirm();
+    void slotLoadCalibrationValueSkip();
+    void slotPrint();
     void calibrationValuesReceived(unsigned char node, NVData const& data);
     void counterValuesReceived(unsigned char node, NVData const& data);
     void configurationValuesReceived(unsigned char node, NVData const& data);
@@ -123,6 +131,7 @@ private slots:
     void enableLonModuleStatus(bool bEnable);
     void setPsuCalibrationFlags(bool bEnabled, bool bOffsetCalibration);
     void setSctsCalibrationFlags(bool bCalCurrent, bool bCalVoltage);
+    void closePrintDialog();
 
 private:
     // Tests place node objects of their own in the node table.
@@ -132,6 +141,9 @@ private:
     void initLonCalibrationData();
     void updateMenuForState(NVT_FU_STATE state);
     bool isServiceEnabled() const;
+    bool showNextCalibrationValue();
+    void showPrintDialog();
+    void showPrintFailedDialog(QString const& text);
     // Enables the node buttons (positions 3 to 8) for the calibration state e.
     void enableNodeButtons(bool e);
 

@@ -21,7 +21,7 @@ void FakeNode::noteThread()
 
 void FakeNode::addElements(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in FAKE"));
+    createTitle(parent, row, x, width, QStringLiteral("Data in FAKE %1").arg(nodeId));
     if (withSwitchRow)
         addSwitchNumberEdit(parent, row, x, width, EnableComp, false);
     for (CalibrationParameters parameter : qAsConst(owned)) {
@@ -87,7 +87,7 @@ bool FakeNode::getValueFromInternalBuffer(CalibrationParameters parameter, long 
 
 bool FakeNode::setValueToInternalBuffer(CalibrationParameters parameter, long long value)
 {
-    if (!owned.contains(parameter))
+    if (!owned.contains(parameter) || readOnly.contains(parameter))
         return false;
     values.insert(parameter, value);
     valueChanged();
@@ -96,7 +96,7 @@ bool FakeNode::setValueToInternalBuffer(CalibrationParameters parameter, long lo
 
 unsigned char FakeNode::getNodeIdForCalibrationParameter(CalibrationParameters parameter) const
 {
-    return owned.contains(parameter) ? nodeId : 0;
+    return owned.contains(parameter) && !readOnly.contains(parameter) ? nodeId : 0;
 }
 
 void FakeNode::sendCalibUpdateToLon()

@@ -36,6 +36,8 @@ public:
 
     unsigned char nodeId;
     QList<LonCalibrationTypes::CalibrationParameters> owned;
+    // Held and readable, but owned by no node and never stored (like the VLF current maximum).
+    QList<LonCalibrationTypes::CalibrationParameters> readOnly;
     QMap<int, long long> values;
     bool received = false;
     int polls = 0;

@@ -49,6 +49,7 @@ HostFixture::HostFixture(Options const& options)
     if (options.system) {
         m_system.reset(new SystemService());
         m_system->setStickDirectory(m_temp.filePath(QStringLiteral("stick")));
+        m_system->setFileDirectory(m_temp.path());
         registry.registerModule("ISystem", m_system.data());
     }
     if (options.mainWindow) {
