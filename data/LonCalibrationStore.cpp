@@ -2,6 +2,7 @@
 #include "module/LonCalibration.h"
 
 #include "host/NVData.h"
+#include "nodes/DSLLonCalibration.h"
 #include "nodes/NodeLonCalibrationBase.h"
 
 using namespace LonCalibrationTypes;
@@ -119,7 +120,12 @@ void LonCalibration::setDcCallback(ILonCalibrationDCCallback* callback)
         node->setDcCallback(callback);
 }
 
-void LonCalibration::connectIsoStartMethod(QObject*, char const*) {}
+void LonCalibration::connectIsoStartMethod(QObject* receiver, char const* method)
+{
+    QSharedPointer<NodeLonCalibrationBase> const node = m_nodes.value(22);
+    if (auto* insulation = qobject_cast<DSLLonCalibration*>(node.data()))
+        insulation->connectIsoStartMethod(receiver, method);
+}
 
 void LonCalibration::registerCallback(ILoadFromStickCallback* callback)
 {

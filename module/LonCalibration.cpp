@@ -10,7 +10,16 @@
 #include "host/IPrint.h"
 #include "host/IStatemachine.h"
 #include "module/LonCalibrationEventHandler.h"
+#include "nodes/BRNLonCalibration.h"
+#include "nodes/CascLonCalibration.h"
+#include "nodes/CompactLonCalibration.h"
+#include "nodes/DSLLonCalibration.h"
+#include "nodes/HvDcLonCalibration.h"
 #include "nodes/NodeLonCalibrationBase.h"
+#include "nodes/PSULonCalibration.h"
+#include "nodes/SURLonCalibration.h"
+#include "nodes/VLFLonCalibration.h"
+#include "nodes/XHVS.h"
 
 using namespace LonCalibrationTypes;
 
@@ -155,6 +164,33 @@ void LonCalibration::initLonCalibrationData()
 {
     m_testFunctions.reset(new LonServiceFunctions(m_control, m_lon, m_stateMachine));
     m_alarmTests.reset(new LonAlarmTests(m_control, m_lon));
+
+    int const hardware = HWConfiguration::getHardware();
+    unsigned char const networkType = NVData::m_NetworkType;
+    auto add = [this](unsigned char key, NodeLonCalibrationBase* node) {
+        m_nodes.insert(key, QSharedPointer<NodeLonCalibrationBase>(node));
+    };
+    if (networkType == 1) {
+        add(3, new CompactLonCalibration(m_control, m_lon));
+    } else if (networkType == 3 && (hardware == 7 || hardware == 12)) {
+        add(35, new HvDcLonCalibration(m_control, m_lon));
+    } else {
+        if (networkType == 3 || networkType == 9) {
+            auto* vlf = new VLFLonCalibration(m_control, m_lon);
+            connect(vlf, &VLFLonCalibration::sctsCalibrationFlagsChanged, this,
+                    &LonCalibration::setSctsCalibrationFlags);
+            add(28, vlf);
+        }
+        QSharedPointer<XHVS> const hvSource(new XHVS(m_control, m_lon));
+        if (networkType == 3)
+            add(27, new BRNLonCalibration(m_control, m_lon, hvSource));
+        add(19, new CascLonCalibration(m_control, m_lon, hvSource));
+        add(20, new SURLonCalibration(m_control, m_lon));
+        add(22, new DSLLonCalibration(m_control, m_lon));
+        auto* psu = new PSULonCalibration(m_control, m_lon);
+        connect(psu, &PSULonCalibration::setPsuCalibrationFlags, this, &LonCalibration::setPsuCalibrationFlags);
+        add(18, psu);
+    }
 
     for (auto const& node : qAsConst(m_nodes))
         connect(node.data(), &NodeLonCalibrationBase::enableLonModuleStatus, this,

@@ -47,6 +47,8 @@ private slots:
     void initializeFailures();
     void startDefersUntilTheStateMachineLeavesState0_data();
     void startDefersUntilTheStateMachineLeavesState0();
+    void nodeTablePerInstrument_data();
+    void nodeTablePerInstrument();
     void preparedRefreshesCountersAfterState7();
     void pollAllFalseOnlySwitchesModuleStatusOff();
     void callsAfterShutdownAreHarmless();
@@ -169,6 +171,48 @@ void tst_Lifecycle::startDefersUntilTheStateMachineLeavesState0()
     // Only the pending start runs the initialization; later changes do not.
     host.stateMachine()->setState(2);
     QCOMPARE(host.lon()->moduleStatusCalls(), QList<bool>{true});
+}
+
+void tst_Lifecycle::nodeTablePerInstrument_data()
+{
+    QTest::addColumn<int>("networkType");
+    QTest::addColumn<int>("hardware");
+    QTest::addColumn<QList<int>>("keys");
+
+    QTest::newRow("nt1-compact") << 1 << 13 << QList<int>{3};
+    QTest::newRow("nt3-hardware-7") << 3 << 7 << QList<int>{35};
+    QTest::newRow("nt3-hardware-12") << 3 << 12 << QList<int>{35};
+    QTest::newRow("nt3-general") << 3 << 1 << QList<int>{18, 19, 20, 22, 27, 28};
+    QTest::newRow("nt9-no-burner") << 9 << 11 << QList<int>{18, 19, 20, 22, 28};
+    QTest::newRow("nt0") << 0 << 3 << QList<int>{18, 19, 20, 22};
+    QTest::newRow("nt2") << 2 << 14 << QList<int>{18, 19, 20, 22};
+}
+
+void tst_Lifecycle::nodeTablePerInstrument()
+{
+    QFETCH(int, networkType);
+    QFETCH(int, hardware);
+    QFETCH(QList<int>, keys);
+
+    HostFixture::Options options;
+    options.networkType = static_cast<unsigned char>(networkType);
+    options.hardware = hardware;
+    HostFixture host(options);
+    host.stateMachine()->setState(2);
+    QScopedPointer<LonCalibration> module(startModule(host));
+    QVERIFY(module);
+    QList<int> found;
+    for (unsigned char key : module->nodeTable().keys())
+        found << key;
+    std::sort(found.begin(), found.end());
+    QCOMPARE(found, keys);
+    QVERIFY(module->testFunctions() != nullptr);
+    QVERIFY(module->alarmTests() != nullptr);
+    // Every node was asked for its values once.
+    QVERIFY(!host.lon()->polls().isEmpty());
+    module->shutdownModule();
+    QVERIFY(module->nodeTable().isEmpty());
+    QVERIFY(module->testFunctions() == nullptr);
 }
 
 void tst_Lifecycle::preparedRefreshesCountersAfterState7()

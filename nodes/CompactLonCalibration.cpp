@@ -1,0 +1,274 @@
+#include "nodes/CompactLonCalibration.h"
+
+#include "host/ConfigStore.h"
+#include "host/DialogWindow.h"
+#include "host/ILon.h"
+#include "host/IModule.h"
+#include "host/IModuleControl.h"
+#include "host/IParameterControl.h"
+#include "host/NVData.h"
+#include "host/NumberEdit.h"
+
+using namespace LonCalibrationTypes;
+
+namespace {
+
+constexpr unsigned char kNode = 3;
+constexpr unsigned char kCompensationNode = 17;
+constexpr int kLeftColumnWidth = 300;
+constexpr int kRightColumnWidth = 250;
+constexpr long long kCompensationMaximum = 65500;
+
+// The three variables of node 3 and where their bytes sit in NVT_CAL_HVS.
+struct RecordPart
+{
+    int offset;
+    unsigned int length;
+    int flagOffset;
+    unsigned short pollId;
+    unsigned short writeId;
+};
+
+constexpr RecordPart kParts[] = {
+    {0, 6, 6, 898, 897},
+    {7, 2, 9, 900, 899},
+    {10, 2, 12, 902, 901},
+};
+
+struct NodeByte
+{
+    CalibrationParameters parameter;
+    int offset;
+    int part;
+};
+
+constexpr NodeByte kNodeBytes[] = {
+    {UNomOffset, 0, 0},    {UNomGain2kV, 1, 0}, {UNomGain8kV, 2, 0},  {UNomGain32kV, 3, 0}, {UNomGain80kV, 4, 0},
+    {UNomGainRes, 5, 0},   {UIntOffset, 7, 1},  {UIntGain, 8, 1},     {IIntOffset, 10, 2},  {IIntGain, 11, 2},
+};
+
+struct Compensation
+{
+    CalibrationParameters parameter;
+    char const* key;
+    Parameters hostParameter;
+};
+
+constexpr Compensation kCompensations[] = {
+    {IIntComp80kV, "/Calibration/InternalG/IGC80KV", ParamIntCurrentComp80kV},
+    {IIntComp40kV, "/Calibration/InternalG/IGC40KV", ParamIntCurrentComp40kV},
+    {IIntComp32kV, "/Calibration/InternalG/IGC32KV", ParamIntCurrentComp32kV},
+    {IIntComp8kV, "/Calibration/InternalG/IGC8KV", ParamIntCurrentComp8kV},
+};
+constexpr int kCompensationCount = int(sizeof(kCompensations) / sizeof(kCompensations[0]));
+
+NodeByte const* nodeByte(CalibrationParameters parameter)
+{
+    for (NodeByte const& entry : kNodeBytes) {
+        if (entry.parameter == parameter)
+            return &entry;
+    }
+    return nullptr;
+}
+
+int compensationIndex(CalibrationParameters parameter)
+{
+    for (int i = 0; i < kCompensationCount; ++i) {
+        if (kCompensations[i].parameter == parameter)
+            return i;
+    }
+    return -1;
+}
+
+// A failed read gives 0.
+int readCompensation(ConfigStore const* config, int index)
+{
+    int value = 0;
+    if (config == nullptr || config->readInt(QString::fromLatin1(kCompensations[index].key), &value) != 0)
+        return 0;
+    return value;
+}
+
+} // namespace
+
+CompactLonCalibration::CompactLonCalibration(IModuleControl* control, ILon* lon)
+    : NodeLonCalibrationBase(control), m_lon(lon)
+{
+    if (control != nullptr)
+        m_parameterControl = dynamic_cast<IParameterControl*>(control->getModule("IParameterControl"));
+
+    ConfigStore* config = getConfig();
+    if (config == nullptr)
+        return;
+    // Read even without a parameter service: every send writes these values back
+    // to the configuration, which must not turn stored values into zeros.
+    for (int i = 0; i < kCompensationCount; ++i) {
+        m_compensation[i] = readCompensation(config, i);
+        if (m_parameterControl != nullptr)
+            m_parameterControl->setParameter(kCompensations[i].hostParameter, m_compensation[i]);
+    }
+    if (m_parameterControl != nullptr)
+        m_parameterControl->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
+}
+
+void CompactLonCalibration::setCalibrationValues(unsigned char node, NVData const& data)
+{
+    if (node != kNode)
+        return;
+    m_calibration = data.getCalHVS();
+    valueReceived(true);
+}
+
+void CompactLonCalibration::pollCalibrationValues()
+{
+    if (m_lon == nullptr)
+        return;
+    bool anyReceived = false;
+    for (RecordPart const& part : kParts) {
+        if (recordBytes()[part.flagOffset] != 0)
+            anyReceived = true;
+        else
+            m_lon->pollNV(part.pollId);
+    }
+    if (anyReceived)
+        valueReceived(true);
+}
+
+bool CompactLonCalibration::getValueFromInternalBuffer(CalibrationParameters parameter, long long& value,
+                                                       bool* valid) const
+{
+    bool isValid = true;
+    if (NodeByte const* entry = nodeByte(parameter)) {
+        value = static_cast<int8_t>(recordBytes()[entry->offset]);
+        isValid = recordBytes()[kParts[entry->part].flagOffset] != 0;
+    } else if (int const index = compensationIndex(parameter); index >= 0) {
+        value = m_compensation[index];
+    } else if (parameter == EnableComp) {
+        value = m_compensationEnabled ? 1 : 0;
+    } else {
+        if (valid != nullptr)
+            *valid = false;
+        return false;
+    }
+    if (valid != nullptr)
+        *valid = isValid;
+    return true;
+}
+
+bool CompactLonCalibration::setValueToInternalBuffer(CalibrationParameters parameter, long long value)
+{
+    if (NodeByte const* entry = nodeByte(parameter))
+        recordBytes()[entry->offset] = static_cast<unsigned char>(value & 0xFF);
+    else if (int const index = compensationIndex(parameter); index >= 0)
+        m_compensation[index] = static_cast<int32_t>(value & 0xFFFFFFFF);
+    else if (parameter == EnableComp)
+        m_compensationEnabled = value != 0;
+    else
+        return false;
+    valueChanged();
+    return true;
+}
+
+unsigned char CompactLonCalibration::getNodeIdForCalibrationParameter(CalibrationParameters parameter) const
+{
+    if (nodeByte(parameter) != nullptr)
+        return kNode;
+    if (compensationIndex(parameter) >= 0 || parameter == EnableComp)
+        return kCompensationNode;
+    return 0;
+}
+
+void CompactLonCalibration::sendCalibUpdateToLon()
+{
+    if (m_lon != nullptr) {
+        NVData data;
+        for (RecordPart const& part : kParts) {
+            if (recordBytes()[part.flagOffset] == 0)
+                continue;
+            data.setData(recordBytes() + part.offset, part.length);
+            m_lon->sendNV(part.writeId, data);
+        }
+    }
+
+    if (m_parameterControl != nullptr) {
+        for (int i = 0; i < kCompensationCount; ++i)
+            m_parameterControl->setParameter(kCompensations[i].hostParameter, m_compensation[i]);
+        m_parameterControl->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
+    }
+
+    if (ConfigStore* config = getConfig()) {
+        for (int i = 0; i < kCompensationCount; ++i)
+            config->writeInt(QString::fromLatin1(kCompensations[i].key), m_compensation[i]);
+        config->save();
+    }
+}
+
+void CompactLonCalibration::addNodeRows(QWidget* parent, int& row, int x, int width)
+{
+    createTitle(parent, row, x, width, QStringLiteral("Data in HVS"));
+    addCalibrationNumberEdit(parent, row, x, width, UNomOffset, 3, 0, QString());
+    row += 5;
+    for (CalibrationParameters gain : {UNomGain80kV, UNomGain32kV, UNomGain8kV, UNomGain2kV, UNomGainRes})
+        addCalibrationNumberEdit(parent, row, x, width, gain, 3, 0, QString());
+    row += 5;
+    for (CalibrationParameters internal : {UIntOffset, UIntGain, IIntOffset, IIntGain})
+        addCalibrationNumberEdit(parent, row, x, width, internal, 3, 0, QString());
+    row += 5;
+}
+
+void CompactLonCalibration::addCompensationRows(QWidget* parent, int& row, int x, int width)
+{
+    createTitle(parent, row, x, width, QStringLiteral("Data in CON"));
+    NumberEdit* enable = addSwitchNumberEdit(parent, row, x, width, EnableComp, false);
+    enable->showNumber(m_compensationEnabled ? 1 : 0);
+
+    ConfigStore const* config = getConfig();
+    for (int i = 0; i < kCompensationCount; ++i) {
+        int const stored = readCompensation(config, i);
+        NumberEdit* edit = addSingleSelectCalibrationNumberEdit(parent, row, x, width, kCompensations[i].parameter,
+                                                                5, 0, QStringLiteral("pS"));
+        edit->setRange(0, kCompensationMaximum);
+        edit->showNumber(qBound<long long>(0, stored, kCompensationMaximum));
+        edit->setEnabled(true);
+    }
+    row += 5;
+}
+
+void CompactLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
+{
+    addNodeRows(parent, row, x, width);
+    addCompensationRows(parent, row, x, width);
+}
+
+void CompactLonCalibration::addElements(QWidget* parent, int& row, int x, int width, int& row2, int x2, int width2)
+{
+    addNodeRows(parent, row, x, width);
+    addCompensationRows(parent, row2, x2, width2);
+}
+
+void CompactLonCalibration::openCalibrationDialog()
+{
+    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate Compact"), "DC", 0);
+    if (window == nullptr)
+        return;
+    window->setHideKeyboard(true);
+    int const width = twoColumnDialogWidth(window, kLeftColumnWidth + kRightColumnWidth);
+    window->setGeometry(0, 0, width, 0);
+
+    int const first = window->getTopInnerElements();
+    int const margin = window->margins();
+    int left = first;
+    addDisplayNumberEdit(window, left, margin, kLeftColumnWidth, URef, 5, 2, QStringLiteral("kV"));
+    addDisplayNumberEdit(window, left, margin, kLeftColumnWidth, UInt, 4, 2, QStringLiteral("kV"));
+    addDisplayNumberEdit(window, left, margin, kLeftColumnWidth, UExt, 4, 2, QStringLiteral("kV"));
+    addDisplayNumberEdit(window, left, margin, kLeftColumnWidth, IInt, 6, 0, QString(QChar(0x3382)));
+    left += 15;
+    int right = first;
+    addElements(window, left, margin, kLeftColumnWidth, right, width - kRightColumnWidth - margin,
+                kRightColumnWidth);
+    window->setHeightInnerElements(qMax(left, right) - first);
+
+    insertCloseButton(true);
+    window->show();
+    pollCalibrationValues();
+}
