@@ -30,6 +30,9 @@ struct InstrumentProfile
     QMap<unsigned short, QByteArray> variables;
     QList<unsigned short> measurements;
 
+    // Makes the host's hardware configuration and network type this instrument's.
+    void applyToHost() const;
+
     // Every profile, the default first.
     static QList<InstrumentProfile> const& all();
     static InstrumentProfile const* find(QString const& name);

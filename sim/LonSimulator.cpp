@@ -1,10 +1,19 @@
 #include "sim/LonSimulator.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMetaObject>
-#include <algorithm>
 #include <QMutexLocker>
+#include <QSaveFile>
+#include <QThread>
+#include <algorithm>
 
 #include "host/ILonEvent.h"
+#include "sim/MeasurementStream.h"
+#include "sim/SimulatorWorker.h"
 
 namespace {
 
@@ -15,10 +24,14 @@ constexpr unsigned char kWriteIndices[] = {116, 118, 120, 122, 129, 131, 133};
 
 LonSimulator::LonSimulator(QObject* parent) : QObject(parent)
 {
+    qRegisterMetaType<LonSimulator::Record>("LonSimulator::Record");
     m_clock.start();
 }
 
-LonSimulator::~LonSimulator() = default;
+LonSimulator::~LonSimulator()
+{
+    stopThread();
+}
 
 ModuleDependency const* LonSimulator::getDependencies() const
 {
@@ -28,7 +41,11 @@ ModuleDependency const* LonSimulator::getDependencies() const
 
 void LonSimulator::record(Record::Kind kind, unsigned short nvId, QByteArray const& bytes, bool flag)
 {
-    m_records.append(Record{kind, m_clock.elapsed(), nvId, bytes, flag});
+    Record const entry{kind, m_clock.elapsed(), nvId, bytes, flag};
+    if (m_records.size() >= MaxRecords)
+        m_records.removeFirst();
+    m_records.append(entry);
+    emit recorded(entry);
 }
 
 void LonSimulator::registerEvent(unsigned short nvId, QSharedPointer<ILonEvent> receiver)
@@ -59,23 +76,25 @@ void LonSimulator::enableModuleStatus(QSharedPointer<ILonEvent>, bool enable)
 
 void LonSimulator::pollNV(unsigned short nvId)
 {
-    bool answer = false;
-    {
-        QMutexLocker lock(&m_mutex);
-        record(Record::Poll, nvId);
-        answer = m_autoAnswer && m_memory.contains(nvId);
-    }
-    if (answer)
-        QMetaObject::invokeMethod(this, [this, nvId] { answerPoll(nvId); }, Qt::QueuedConnection);
+    QMutexLocker lock(&m_mutex);
+    record(Record::Poll, nvId);
+    // A node that does not exist, or a variable it does not have, never answers.
+    if (!m_autoAnswer || m_worker == nullptr || !m_memory.contains(nvId))
+        return;
+    m_pending.fetchAndAddOrdered(1);
+    SimulatorWorker* worker = m_worker;
+    Faults const faults = m_faults;
+    QMetaObject::invokeMethod(worker, [worker, nvId, faults] { worker->schedule(nvId, faults); }, Qt::QueuedConnection);
 }
 
 bool LonSimulator::sendNV(unsigned short nvId, NVData const& data)
 {
     QMutexLocker lock(&m_mutex);
-    record(Record::Send, nvId, data.bytes(), m_sendResult);
-    if (m_sendResult)
+    bool const accepted = m_sendResult && !m_faults.failWrites;
+    record(Record::Send, nvId, data.bytes(), accepted);
+    if (accepted)
         m_memory.insert(pollIdForWrite(nvId), data.bytes());
-    return m_sendResult;
+    return accepted;
 }
 
 void LonSimulator::answerPoll(unsigned short nvId)
@@ -134,8 +153,180 @@ void LonSimulator::setSendResult(bool accepted)
 
 void LonSimulator::setAutoAnswer(bool enabled)
 {
+    if (enabled && m_thread == nullptr) {
+        m_thread = new QThread();
+        m_thread->setObjectName(QStringLiteral("lon-simulator"));
+        m_worker = new SimulatorWorker(this);
+        m_worker->moveToThread(m_thread);
+        connect(m_thread, &QThread::started, m_worker, &SimulatorWorker::start);
+        connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        m_thread->start();
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_autoAnswer = enabled;
+    }
+    if (!enabled)
+        stopThread();
+}
+
+bool LonSimulator::isAutoAnswer() const
+{
     QMutexLocker lock(&m_mutex);
-    m_autoAnswer = enabled;
+    return m_autoAnswer;
+}
+
+void LonSimulator::stopThread()
+{
+    if (m_thread == nullptr)
+        return;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_autoAnswer = false;
+    }
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_worker = nullptr;
+    m_pending.storeRelease(0);
+}
+
+void LonSimulator::setFaults(Faults const& faults)
+{
+    QMutexLocker lock(&m_mutex);
+    m_faults = faults;
+}
+
+LonSimulator::Faults LonSimulator::faults() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_faults;
+}
+
+void LonSimulator::setStreamingInterval(int ms)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_streamingMs = ms;
+    }
+    if (m_worker != nullptr)
+        QMetaObject::invokeMethod(m_worker, "setStreamingInterval", Qt::QueuedConnection, Q_ARG(int, ms));
+}
+
+void LonSimulator::applyProfile(InstrumentProfile const& profile)
+{
+    QMutexLocker lock(&m_mutex);
+    m_profileName = profile.name;
+    m_nodeVersions.clear();
+    for (InstrumentProfile::Node const& node : profile.nodes)
+        m_nodeVersions.insert(node.number, node.versions);
+    m_memory.clear();
+    for (auto it = profile.variables.cbegin(); it != profile.variables.cend(); ++it)
+        m_memory.insert(it.key(), it.value());
+    m_measurements = profile.measurements;
+    m_dMeas = profile.dMeas;
+}
+
+QString LonSimulator::profileName() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_profileName;
+}
+
+QList<unsigned short> LonSimulator::measurements() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_measurements;
+}
+
+bool LonSimulator::saveMemory(QString const& path, QString* error) const
+{
+    QJsonObject variables;
+    QString profile;
+    {
+        QMutexLocker lock(&m_mutex);
+        profile = m_profileName;
+        for (auto it = m_memory.cbegin(); it != m_memory.cend(); ++it)
+            variables.insert(QStringLiteral("0x") + QString::number(it.key(), 16).toUpper().rightJustified(4, QLatin1Char('0')),
+                             QString::fromLatin1(it.value().toHex()));
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("profile"), profile);
+    root.insert(QStringLiteral("variables"), variables);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
+        if (error != nullptr)
+            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool LonSimulator::loadMemory(QString const& path, QString* error)
+{
+    auto fail = [error](QString const& message) {
+        if (error != nullptr)
+            *error = message;
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    // A node memory file is small; anything far larger is not one.
+    if (file.size() > 4 * 1024 * 1024)
+        return fail(QStringLiteral("%1 is too large for a node memory file").arg(path));
+    QJsonParseError parseError;
+    QJsonDocument const document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return fail(QStringLiteral("%1 is not a node memory file: %2").arg(path, parseError.errorString()));
+    QJsonObject const variables = document.object().value(QStringLiteral("variables")).toObject();
+
+    QHash<unsigned short, QByteArray> memory;
+    for (auto it = variables.constBegin(); it != variables.constEnd(); ++it) {
+        bool ok = false;
+        uint const id = it.key().toUInt(&ok, 0);
+        QByteArray const hex = it.value().toString().toLatin1();
+        QByteArray const bytes = QByteArray::fromHex(hex);
+        if (!ok || id > 0xFFFF || !it.value().isString() || bytes.toHex() != hex.toLower() || bytes.size() > 255)
+            return fail(QStringLiteral("%1: bad variable %2").arg(path, it.key()));
+        memory.insert(static_cast<unsigned short>(id), bytes);
+    }
+    QMutexLocker lock(&m_mutex);
+    for (auto it = memory.cbegin(); it != memory.cend(); ++it)
+        m_memory.insert(it.key(), it.value());
+    return true;
+}
+
+int LonSimulator::pendingAnswers() const
+{
+    return m_pending.loadAcquire();
+}
+
+bool LonSimulator::waitUntilIdle(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_pending.loadAcquire() > 0) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    // The last answers' signals wait in the event queue.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return true;
+}
+
+void LonSimulator::deliverMeasurements(quint64 tick)
+{
+    const QList<unsigned short> ids = measurements();
+    for (unsigned short id : ids) {
+        QByteArray const payload = MeasurementStream::payload(id, tick);
+        if (!payload.isEmpty())
+            deliver(id, NVData(payload));
+    }
 }
 
 void LonSimulator::setMemory(unsigned short nvId, QByteArray const& bytes)

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QAtomicInt>
 #include <QMutex>
 #include <QObject>
 #include <QSharedPointer>
@@ -12,14 +13,19 @@
 #include "host/ILonManagement.h"
 #include "host/IModule.h"
 #include "host/NVData.h"
+#include "sim/InstrumentProfile.h"
 
 class ILonEvent;
+class QThread;
+class SimulatorWorker;
 
 // The simulated LON client: node memory behind ILon and ILonManagement. Every
 // registration, poll, send, module-status switch and delivery is recorded.
-// With automatic answers on, a poll is answered later from the node memory;
-// with them off (the default for unit tests) nothing answers until a test
-// delivers a variable itself. Deliveries may come from any thread.
+// With automatic answers on, a poll is answered later from the node memory on
+// the simulator's own thread, and the measurement variables stream from there
+// while module status is on; with them off (the default for unit tests)
+// nothing answers until a test delivers a variable itself. Faults (latency,
+// loss, duplication, reordering, failed writes) can be switched on.
 class LonSimulator : public QObject, public IModule, public ILon, public ILonManagement
 {
     Q_OBJECT
@@ -42,6 +48,21 @@ public:
         QByteArray bytes;
         bool flag; // module status on/off, send result
     };
+
+    // Faults a test or an engineer switches on; rates are probabilities 0..1.
+    struct Faults
+    {
+        int latencyMs = 2;        // every answer waits this long
+        int jitterMs = 0;         // plus up to this much at random
+        double lossRate = 0;      // answers that never come
+        double duplicateRate = 0; // answers that come twice
+        double reorderRate = 0;   // answers held back behind later ones
+        bool failWrites = false;  // sends answer false and change nothing
+        quint32 seed = 1;
+    };
+
+    // Most records kept; older ones are dropped first.
+    static constexpr int MaxRecords = 200000;
 
     explicit LonSimulator(QObject* parent = nullptr);
     ~LonSimulator() override;
@@ -72,7 +93,25 @@ public:
     void removeNode(unsigned char node);
     void setDMeas(bool dMeas);
     void setSendResult(bool accepted);
+    // Answers from the simulator's own thread; off stops the thread.
     void setAutoAnswer(bool enabled);
+    bool isAutoAnswer() const;
+    void setFaults(Faults const& faults);
+    Faults faults() const;
+    // Measurement period while module status is on; 0 streams nothing.
+    void setStreamingInterval(int ms);
+    // Becomes the profile's instrument: nodes, versions, memory, measurements.
+    void applyProfile(InstrumentProfile const& profile);
+    QString profileName() const;
+    QList<unsigned short> measurements() const;
+    // Node memory as a JSON file: {"profile": name, "variables": {"0x1275": "01fe..."}}.
+    bool saveMemory(QString const& path, QString* error = nullptr) const;
+    bool loadMemory(QString const& path, QString* error = nullptr);
+    // Answers still on their way.
+    int pendingAnswers() const;
+    // On the GUI thread: runs the event loop until no answer is pending and the
+    // deliveries have been handled, or the time is up. False on time-out.
+    bool waitUntilIdle(int timeoutMs);
     // Node memory by the variable's poll identifier; a send to the write
     // identifier (one index below) lands under the poll identifier.
     void setMemory(unsigned short nvId, QByteArray const& bytes);
@@ -93,9 +132,17 @@ public:
     int receiverCount() const;
     void clearRecords();
 
+signals:
+    // Every record as it happens, from whichever thread made it.
+    void recorded(LonSimulator::Record const& record);
+
 private:
+    friend class SimulatorWorker;
+
     void record(Record::Kind kind, unsigned short nvId, QByteArray const& bytes = QByteArray(), bool flag = false);
     void answerPoll(unsigned short nvId);
+    void deliverMeasurements(quint64 tick);
+    void stopThread();
 
     mutable QMutex m_mutex;
     QElapsedTimer m_clock;
@@ -107,4 +154,13 @@ private:
     bool m_sendResult = true;
     bool m_autoAnswer = false;
     bool m_moduleStatus = false;
+    Faults m_faults;
+    int m_streamingMs = 250;
+    QString m_profileName;
+    QList<unsigned short> m_measurements;
+    QAtomicInt m_pending;
+    QThread* m_thread = nullptr;
+    SimulatorWorker* m_worker = nullptr;
 };
+
+Q_DECLARE_METATYPE(LonSimulator::Record)

@@ -1,0 +1,59 @@
+#include "sim/SimulatorWorker.h"
+
+#include <QTimer>
+
+#include "sim/LonSimulator.h"
+
+SimulatorWorker::SimulatorWorker(LonSimulator* simulator)
+    : m_simulator(simulator), m_random(simulator->faults().seed)
+{
+}
+
+SimulatorWorker::~SimulatorWorker() = default;
+
+void SimulatorWorker::start()
+{
+    m_streamTimer = new QTimer(this);
+    connect(m_streamTimer, &QTimer::timeout, this, &SimulatorWorker::streamTick);
+    int const interval = m_simulator->m_streamingMs;
+    if (interval > 0)
+        m_streamTimer->start(interval);
+}
+
+void SimulatorWorker::setStreamingInterval(int ms)
+{
+    if (m_streamTimer == nullptr)
+        return;
+    if (ms > 0)
+        m_streamTimer->start(ms);
+    else
+        m_streamTimer->stop();
+}
+
+void SimulatorWorker::schedule(unsigned short nvId, LonSimulator::Faults const& faults)
+{
+    if (m_random.generateDouble() < faults.lossRate) {
+        m_simulator->m_pending.fetchAndAddOrdered(-1);
+        return;
+    }
+    int delay = faults.latencyMs;
+    if (faults.jitterMs > 0)
+        delay += static_cast<int>(m_random.bounded(faults.jitterMs + 1));
+    // A held-back answer arrives behind the ones polled after it.
+    if (m_random.generateDouble() < faults.reorderRate)
+        delay += 3 * faults.latencyMs + 10;
+    bool const twice = m_random.generateDouble() < faults.duplicateRate;
+
+    QTimer::singleShot(delay, this, [this, nvId, twice] {
+        m_simulator->answerPoll(nvId);
+        if (twice)
+            m_simulator->answerPoll(nvId);
+        m_simulator->m_pending.fetchAndAddOrdered(-1);
+    });
+}
+
+void SimulatorWorker::streamTick()
+{
+    if (m_simulator->isModuleStatusOn())
+        m_simulator->deliverMeasurements(m_tick++);
+}
