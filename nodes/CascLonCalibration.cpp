@@ -1,9 +1,10 @@
 #include "nodes/CascLonCalibration.h"
 
+#include "nodes/CompensationValues.h"
+
 #include <algorithm>
 #include <utility>
 
-#include "host/ConfigStore.h"
 #include "host/DialogWindow.h"
 #include "host/ILon.h"
 #include "host/NVData.h"
@@ -23,7 +24,6 @@ constexpr unsigned short kPollId = 0x1575;
 constexpr unsigned short kWriteId = 0x1574;
 constexpr int kLeftWidth = 300;
 constexpr int kRightWidth = 250;
-constexpr long long kCompensationMaximum = 65500;
 
 struct ByteField
 {
@@ -50,7 +50,6 @@ int byteOf(CalibrationParameters parameter)
 
 constexpr CalibrationParameters kHvSourceGains[] = {UNomGain80kV, UNomGain40kV, UNomGain32kV, UNomGain8kV,
                                                     UNomGain2kV,  UNomGainBrn,  UNomGainRes};
-constexpr CalibrationParameters kCompensations[] = {IIntComp80kV, IIntComp40kV, IIntComp32kV, IIntComp8kV};
 
 bool isNetworkType3()
 {
@@ -121,8 +120,8 @@ void CascLonCalibration::addCompensationSection(QWidget* parent, int& row, int x
 
     if (isNetworkType3()) {
         // The HV source carries these values as bytes in this network type.
-        for (CalibrationParameters parameter : kCompensations)
-            addCalibrationNumberEdit(parent, row, x, width, parameter, 3, 0, QString());
+        for (int i = 0; i < CompensationValues::RangeCount; ++i)
+            addCalibrationNumberEdit(parent, row, x, width, CompensationValues::range(i), 3, 0, QString());
         row += 5;
         return;
     }
@@ -134,20 +133,17 @@ void CascLonCalibration::addCompensationSection(QWidget* parent, int& row, int x
         m_hvSource->getValueFromInternalBuffer(EnableComp, flag, nullptr);
     enable->showNumber(flag != 0 ? 1 : 0);
 
-    ConfigStore* config = getConfig();
-    for (CalibrationParameters parameter : kCompensations) {
+    for (int i = 0; i < CompensationValues::RangeCount; ++i) {
+        CalibrationParameters const parameter = CompensationValues::range(i);
         long long value = 0;
-        if (m_hvSource) {
+        if (m_hvSource)
             m_hvSource->getValueFromInternalBuffer(parameter, value, nullptr);
-        } else if (config != nullptr) {
-            int stored = 0;
-            if (config->readInt(XHVS::configurationKey(parameter), &stored) == 0)
-                value = stored;
-        }
+        else
+            value = CompensationValues::readConfigured(parameter);
         NumberEdit* edit =
             addSingleSelectCalibrationNumberEdit(parent, row, x, width, parameter, 5, 0, QStringLiteral("pS"));
-        edit->setRange(0, kCompensationMaximum);
-        edit->showNumber(std::clamp(value, 0LL, kCompensationMaximum));
+        edit->setRange(0, CompensationValues::DialogMaximum);
+        edit->showNumber(std::clamp(value, 0LL, CompensationValues::DialogMaximum));
         edit->setEnabled(true);
     }
     row += 5;

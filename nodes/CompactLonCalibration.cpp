@@ -17,7 +17,6 @@ constexpr unsigned char kNode = 3;
 constexpr unsigned char kCompensationNode = 17;
 constexpr int kLeftColumnWidth = 300;
 constexpr int kRightColumnWidth = 250;
-constexpr long long kCompensationMaximum = 65500;
 
 // The three variables of node 3 and where their bytes sit in NVT_CAL_HVS.
 struct RecordPart
@@ -47,20 +46,6 @@ constexpr NodeByte kNodeBytes[] = {
     {UNomGainRes, 5, 0},   {UIntOffset, 7, 1},  {UIntGain, 8, 1},     {IIntOffset, 10, 2},  {IIntGain, 11, 2},
 };
 
-struct Compensation
-{
-    CalibrationParameters parameter;
-    char const* key;
-    Parameters hostParameter;
-};
-
-constexpr Compensation kCompensations[] = {
-    {IIntComp80kV, "/Calibration/InternalG/IGC80KV", ParamIntCurrentComp80kV},
-    {IIntComp40kV, "/Calibration/InternalG/IGC40KV", ParamIntCurrentComp40kV},
-    {IIntComp32kV, "/Calibration/InternalG/IGC32KV", ParamIntCurrentComp32kV},
-    {IIntComp8kV, "/Calibration/InternalG/IGC8KV", ParamIntCurrentComp8kV},
-};
-constexpr int kCompensationCount = int(sizeof(kCompensations) / sizeof(kCompensations[0]));
 
 NodeByte const* nodeByte(CalibrationParameters parameter)
 {
@@ -71,24 +56,6 @@ NodeByte const* nodeByte(CalibrationParameters parameter)
     return nullptr;
 }
 
-int compensationIndex(CalibrationParameters parameter)
-{
-    for (int i = 0; i < kCompensationCount; ++i) {
-        if (kCompensations[i].parameter == parameter)
-            return i;
-    }
-    return -1;
-}
-
-// A failed read gives 0.
-int readCompensation(ConfigStore const* config, int index)
-{
-    int value = 0;
-    if (config == nullptr || config->readInt(QString::fromLatin1(kCompensations[index].key), &value) != 0)
-        return 0;
-    return value;
-}
-
 } // namespace
 
 CompactLonCalibration::CompactLonCalibration(IModuleControl* control, ILon* lon)
@@ -97,18 +64,12 @@ CompactLonCalibration::CompactLonCalibration(IModuleControl* control, ILon* lon)
     if (control != nullptr)
         m_parameterControl = dynamic_cast<IParameterControl*>(control->getModule("IParameterControl"));
 
-    ConfigStore* config = getConfig();
-    if (config == nullptr)
+    if (getConfig() == nullptr)
         return;
     // Read even without a parameter service: every send writes these values back
     // to the configuration, which must not turn stored values into zeros.
-    for (int i = 0; i < kCompensationCount; ++i) {
-        m_compensation[i] = readCompensation(config, i);
-        if (m_parameterControl != nullptr)
-            m_parameterControl->setParameter(kCompensations[i].hostParameter, m_compensation[i]);
-    }
-    if (m_parameterControl != nullptr)
-        m_parameterControl->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
+    m_compensation.load();
+    m_compensation.publish(m_parameterControl);
 }
 
 void CompactLonCalibration::setCalibrationValues(unsigned char node, NVData const& data)
@@ -141,10 +102,8 @@ bool CompactLonCalibration::getValueFromInternalBuffer(CalibrationParameters par
     if (NodeByte const* entry = nodeByte(parameter)) {
         value = static_cast<int8_t>(recordBytes()[entry->offset]);
         isValid = recordBytes()[kParts[entry->part].flagOffset] != 0;
-    } else if (int const index = compensationIndex(parameter); index >= 0) {
-        value = m_compensation[index];
-    } else if (parameter == EnableComp) {
-        value = m_compensationEnabled ? 1 : 0;
+    } else if (CompensationValues::holds(parameter)) {
+        value = m_compensation.value(parameter);
     } else {
         if (valid != nullptr)
             *valid = false;
@@ -159,10 +118,8 @@ bool CompactLonCalibration::setValueToInternalBuffer(CalibrationParameters param
 {
     if (NodeByte const* entry = nodeByte(parameter))
         recordBytes()[entry->offset] = static_cast<unsigned char>(value & 0xFF);
-    else if (int const index = compensationIndex(parameter); index >= 0)
-        m_compensation[index] = static_cast<int32_t>(value & 0xFFFFFFFF);
-    else if (parameter == EnableComp)
-        m_compensationEnabled = value != 0;
+    else if (CompensationValues::holds(parameter))
+        m_compensation.setValue(parameter, value);
     else
         return false;
     valueChanged();
@@ -173,7 +130,7 @@ unsigned char CompactLonCalibration::getNodeIdForCalibrationParameter(Calibratio
 {
     if (nodeByte(parameter) != nullptr)
         return kNode;
-    if (compensationIndex(parameter) >= 0 || parameter == EnableComp)
+    if (CompensationValues::holds(parameter))
         return kCompensationNode;
     return 0;
 }
@@ -190,17 +147,8 @@ void CompactLonCalibration::sendCalibUpdateToLon()
         }
     }
 
-    if (m_parameterControl != nullptr) {
-        for (int i = 0; i < kCompensationCount; ++i)
-            m_parameterControl->setParameter(kCompensations[i].hostParameter, m_compensation[i]);
-        m_parameterControl->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
-    }
-
-    if (ConfigStore* config = getConfig()) {
-        for (int i = 0; i < kCompensationCount; ++i)
-            config->writeInt(QString::fromLatin1(kCompensations[i].key), m_compensation[i]);
-        config->save();
-    }
+    m_compensation.publish(m_parameterControl);
+    m_compensation.save();
 }
 
 void CompactLonCalibration::addNodeRows(QWidget* parent, int& row, int x, int width)
@@ -220,15 +168,15 @@ void CompactLonCalibration::addCompensationRows(QWidget* parent, int& row, int x
 {
     createTitle(parent, row, x, width, QStringLiteral("Data in CON"));
     NumberEdit* enable = addSwitchNumberEdit(parent, row, x, width, EnableComp, false);
-    enable->showNumber(m_compensationEnabled ? 1 : 0);
+    enable->showNumber(m_compensation.isEnabled() ? 1 : 0);
 
-    ConfigStore const* config = getConfig();
-    for (int i = 0; i < kCompensationCount; ++i) {
-        int const stored = readCompensation(config, i);
-        NumberEdit* edit = addSingleSelectCalibrationNumberEdit(parent, row, x, width, kCompensations[i].parameter,
-                                                                5, 0, QStringLiteral("pS"));
-        edit->setRange(0, kCompensationMaximum);
-        edit->showNumber(qBound<long long>(0, stored, kCompensationMaximum));
+    for (int i = 0; i < CompensationValues::RangeCount; ++i) {
+        CalibrationParameters const parameter = CompensationValues::range(i);
+        long long const stored = CompensationValues::readConfigured(parameter);
+        NumberEdit* edit =
+            addSingleSelectCalibrationNumberEdit(parent, row, x, width, parameter, 5, 0, QStringLiteral("pS"));
+        edit->setRange(0, CompensationValues::DialogMaximum);
+        edit->showNumber(qBound<long long>(0, stored, CompensationValues::DialogMaximum));
         edit->setEnabled(true);
     }
     row += 5;

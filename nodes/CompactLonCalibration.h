@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "host/LonTypes.h"
+#include "nodes/CompensationValues.h"
 #include "nodes/NodeLonCalibrationBase.h"
 
 class ILon;
@@ -41,6 +42,5 @@ private:
     IParameterControl* m_parameterControl = nullptr;
     NVT_CAL_HVS m_calibration{};
     // 80, 40, 32 and 8 kV, in the order of the compensation table.
-    int32_t m_compensation[4] = {0, 0, 0, 0};
-    bool m_compensationEnabled = true;
+    CompensationValues m_compensation;
 };

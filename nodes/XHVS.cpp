@@ -1,7 +1,5 @@
 #include "nodes/XHVS.h"
 
-#include <limits>
-
 #include "host/ConfigStore.h"
 #include "host/ILon.h"
 #include "host/IModule.h"
@@ -42,20 +40,6 @@ constexpr ByteField kLayout3[] = {
 // The enable flag of network type 3: an unsigned 0 or 1.
 constexpr int kEnableByte3 = 12;
 
-struct Compensation
-{
-    CalibrationParameters parameter;
-    char const* key;
-    Parameters hostParameter;
-};
-
-constexpr Compensation kCompensations[] = {
-    {IIntComp80kV, "/Calibration/InternalG/IGC80KV", ParamIntCurrentComp80kV},
-    {IIntComp40kV, "/Calibration/InternalG/IGC40KV", ParamIntCurrentComp40kV},
-    {IIntComp32kV, "/Calibration/InternalG/IGC32KV", ParamIntCurrentComp32kV},
-    {IIntComp8kV, "/Calibration/InternalG/IGC8KV", ParamIntCurrentComp8kV},
-};
-
 template <std::size_t N>
 int byteOf(ByteField const (&layout)[N], CalibrationParameters parameter)
 {
@@ -92,29 +76,10 @@ XHVS::XHVS(IModuleControl* control, ILon* lon) : QObject(nullptr), m_lon(lon)
 
     // The values are loaded even without a parameter service: every send writes
     // them back to the configuration, which must not turn them into zeros.
-    ConfigStore* config = getConfig();
-    if (config == nullptr)
+    if (getConfig() == nullptr)
         return;
-    int* const values[] = {&m_compensation80kV, &m_compensation40kV, &m_compensation32kV, &m_compensation8kV};
-    for (int i = 0; i < 4; ++i) {
-        int value = 0;
-        if (config->readInt(QString::fromLatin1(kCompensations[i].key), &value) != 0)
-            value = 0;
-        *values[i] = value;
-        if (m_parameters != nullptr)
-            m_parameters->setParameter(kCompensations[i].hostParameter, value);
-    }
-    if (m_parameters != nullptr)
-        m_parameters->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
-}
-
-QString XHVS::configurationKey(CalibrationParameters parameter)
-{
-    for (Compensation const& compensation : kCompensations) {
-        if (compensation.parameter == parameter)
-            return QString::fromLatin1(compensation.key);
-    }
-    return QString();
+    m_compensation.load();
+    m_compensation.publish(m_parameters);
 }
 
 bool XHVS::owns(CalibrationParameters parameter) const
@@ -149,26 +114,10 @@ bool XHVS::getValueFromInternalBuffer(CalibrationParameters parameter, long long
         return true;
     }
 
-    switch (parameter) {
-    case IIntComp80kV:
-        value = m_compensation80kV;
-        break;
-    case IIntComp40kV:
-        value = m_compensation40kV;
-        break;
-    case IIntComp32kV:
-        value = m_compensation32kV;
-        break;
-    case IIntComp8kV:
-        value = m_compensation8kV;
-        break;
-    case EnableComp:
-        value = m_compensationEnabled ? 1 : 0;
-        break;
-    default:
+    if (CompensationValues::holds(parameter))
+        value = m_compensation.value(parameter);
+    else
         value = static_cast<signed char>(byteAt(m_calibration, byteOf(kLayout, parameter)));
-        break;
-    }
     return true;
 }
 
@@ -185,29 +134,10 @@ bool XHVS::setValueToInternalBuffer(CalibrationParameters parameter, long long v
         return true;
     }
 
-    // The configuration keeps 32-bit integers; a larger loaded value is held at the limit.
-    int const wide = static_cast<int>(
-        qBound<long long>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
-    switch (parameter) {
-    case IIntComp80kV:
-        m_compensation80kV = wide;
-        break;
-    case IIntComp40kV:
-        m_compensation40kV = wide;
-        break;
-    case IIntComp32kV:
-        m_compensation32kV = wide;
-        break;
-    case IIntComp8kV:
-        m_compensation8kV = wide;
-        break;
-    case EnableComp:
-        m_compensationEnabled = value != 0;
-        break;
-    default:
+    if (CompensationValues::holds(parameter))
+        m_compensation.setValue(parameter, value);
+    else
         byteAt(m_calibration, byteOf(kLayout, parameter)) = static_cast<unsigned char>(value & 0xFF);
-        break;
-    }
     return true;
 }
 
@@ -260,15 +190,6 @@ void XHVS::sendCalibUpdateToLon()
         m_lon->sendNV(kWriteId, data);
     }
 
-    int const values[] = {m_compensation80kV, m_compensation40kV, m_compensation32kV, m_compensation8kV};
-    if (m_parameters != nullptr) {
-        for (int i = 0; i < 4; ++i)
-            m_parameters->setParameter(kCompensations[i].hostParameter, values[i]);
-        m_parameters->setParameter(ParamIntCurrentCompEnable, m_compensationEnabled ? 1 : 0);
-    }
-    if (ConfigStore* config = getConfig()) {
-        for (int i = 0; i < 4; ++i)
-            config->writeInt(QString::fromLatin1(kCompensations[i].key), values[i]);
-        config->save();
-    }
+    m_compensation.publish(m_parameters);
+    m_compensation.save();
 }

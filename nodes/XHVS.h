@@ -4,6 +4,7 @@
 
 #include "data/LonCalibrationTypes.h"
 #include "host/LonTypes.h"
+#include "nodes/CompensationValues.h"
 
 class ILon;
 class IModuleControl;
@@ -30,9 +31,6 @@ public:
     bool isParameterValid(LonCalibrationTypes::CalibrationParameters parameter) const;
     void sendCalibUpdateToLon();
 
-    // Configuration key of a compensation value (23 to 26); empty for any other parameter.
-    static QString configurationKey(LonCalibrationTypes::CalibrationParameters parameter);
-
 signals:
     void valueReceived();
 
@@ -44,9 +42,5 @@ private:
     NVT_CAL_VHVS m_calibration{};
     NVH_CAL_HHVS m_calibration3{};
     bool m_received = false;
-    int m_compensation80kV = 0;
-    int m_compensation40kV = 0;
-    int m_compensation32kV = 0;
-    int m_compensation8kV = 0;
-    bool m_compensationEnabled = true;
+    CompensationValues m_compensation;
 };
