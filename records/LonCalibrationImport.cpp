@@ -174,7 +174,9 @@ void LonCalibration::slotLoadCalibrationValueSkip()
         cleanUp();
         return;
     }
-    m_loadedValues.remove(m_loadedValues.firstKey());
+    // A copy: remove() reads its key again after freeing the node firstKey() refers into.
+    int const parameter = m_loadedValues.firstKey();
+    m_loadedValues.remove(parameter);
     if (!showNextCalibrationValue())
         cleanUp();
 }
