@@ -5,7 +5,9 @@
 
 #include "host/IModule.h"
 
-PluginLoader::PluginLoader(QString const& path) : m_library(path) {}
+PluginLoader::PluginLoader(QString const& path)
+    : m_library(path)
+{ }
 
 bool PluginLoader::load()
 {

@@ -1,27 +1,24 @@
 // loncal-workbench: runs the calibration plug-in on the stand-in host and a
-// simulated instrument.
+// simulated instrument, in a window or headless from the command line.
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QScopedPointer>
+#include <QStringList>
 #include <QTextStream>
-#include <QWidget>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
 
-#include "app/PluginLoader.h"
-#include "host/ConfigStore.h"
-#include "host/HWConfiguration.h"
-#include "host/IModule.h"
-#include "host/IModuleMenu.h"
-#include "host/LoggingCtrl.h"
-#include "host/MenuStrip.h"
-#include "host/ModuleRegistry.h"
-#include "host/NVData.h"
-#include "host/ParameterService.h"
-#include "host/PrintService.h"
-#include "host/StateMachine.h"
-#include "host/SystemService.h"
-#include "sim/LonSimulator.h"
+#include "app/CommandLine.h"
+#include "app/HeadlessRunner.h"
+#include "app/HostEnvironment.h"
+#include "app/WorkbenchWindow.h"
+#include "host/ModalWidget.h"
+#include "sim/InstrumentProfile.h"
 
 namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kDialogFontPoints = 9;
+constexpr int kSignalPollMs = 200;
 
 QTextStream& out()
 {
@@ -29,81 +26,141 @@ QTextStream& out()
     return stream;
 }
 
-int fail(QString const& message)
+int fail(QString const& message, int status = HeadlessRunner::Failure)
 {
+    out().flush();
     QTextStream(stderr) << "loncal-workbench: " << message << '\n';
-    return 1;
+    return status;
+}
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+// The offscreen platform complains about every dock widget; the rest passes.
+void filterMessages(QtMsgType type, QMessageLogContext const& context, QString const& message)
+{
+    if (message.contains(QLatin1String("does not support propagateSizeHints")))
+        return;
+    if (g_defaultHandler != nullptr)
+        g_defaultHandler(type, context, message);
+}
+
+std::atomic<bool> g_stopRequested{false};
+
+void requestStop(int)
+{
+    g_stopRequested = true;
+}
+
+// Ctrl+C or a kill ends the window like closing it: the module shuts down and
+// the node memory is kept.
+void quitOnSignals(QObject* context)
+{
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    auto* poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, [] {
+        if (g_stopRequested)
+            QCoreApplication::quit();
+    });
+    poll->start(kSignalPollMs);
+}
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString knownProfiles()
+{
+    QStringList names;
+    for (InstrumentProfile const& profile : InstrumentProfile::all())
+        names << profile.name;
+    return names.join(QStringLiteral(", "));
+}
+
+int runHost(CommandLine const& line, bool headless)
+{
+    QString const name = line.profile().isEmpty() ? InstrumentProfile::defaultName() : line.profile();
+    InstrumentProfile const* profile = InstrumentProfile::find(name);
+    if (profile == nullptr)
+        return fail(QStringLiteral("unknown profile '%1' (known: %2)").arg(name, knownProfiles()));
+
+    HostEnvironment host(*profile);
+    HostEnvironment::Settings settings;
+    settings.pluginFile = line.pluginFile();
+    settings.instrumentFile = line.instrumentFile();
+    settings.configFile = line.configFile();
+    settings.logFile = line.logFile();
+    settings.saveAfterWrites = !headless;
+    if (!host.setUp(settings))
+        return fail(host.errorString());
+
+    // Nobody sits at a headless bench: a modal question is answered "cancel".
+    if (headless)
+        ModalWidget::setAnswerer([](ModalWidget*) { return 1; });
+
+    WorkbenchWindow window(host);
+    window.show();
+    int status = HeadlessRunner::Success;
+    QString error;
+    if (!host.startModule(window.menuStrip())) {
+        status = HeadlessRunner::Failure;
+        error = host.errorString();
+    } else if (!headless) {
+        for (QString const& row : host.lifecycleReport())
+            out() << row << '\n';
+        out().flush();
+        quitOnSignals(&window);
+        status = QApplication::exec();
+    } else if (line.actions().isEmpty()) {
+        for (QString const& row : host.lifecycleReport())
+            out() << row << '\n';
+    } else {
+        HeadlessRunner runner(&host, &window, window.menuStrip(), out());
+        status = runner.run(line.actions(), line.confirmAll());
+        error = runner.errorString();
+    }
+    host.stop();
+    if (status != HeadlessRunner::Success)
+        return fail(error.isEmpty() ? host.errorString() : error, status);
+    out() << (headless && line.actions().isEmpty() ? "shut down\n" : "");
+    out().flush();
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool const hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine line;
+    if (!line.parse(arguments))
+        return fail(line.errorString(), kUsageError);
+    if (line.helpRequested()) {
+        out() << CommandLine::helpText();
+        return 0;
+    }
+
+    // Actions run headless even where a display exists.
+    bool const headless = line.headless() || !hasDisplay();
+    if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_defaultHandler = qInstallMessageHandler(filterMessages);
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("loncal-workbench"));
+    // The module lays its dialogs out in fixed pixels for the instrument's
+    // small screen font; a desktop's default font would cut their labels off.
+    QFont font = QApplication::font();
+    font.setPointSize(kDialogFontPoints);
+    font.setStretch(QFont::SemiCondensed);
+    QApplication::setFont(font);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Runs the LON calibration plug-in on a simulated instrument."));
-    parser.addHelpOption();
-    QCommandLineOption pluginOption(QStringLiteral("plugin"), QStringLiteral("Plug-in file to load."),
-                                    QStringLiteral("path"), PluginLoader::defaultPath());
-    parser.addOption(pluginOption);
-    parser.process(app);
-
-    // The default simulated instrument: network type 3, hardware 1.
-    HWConfiguration::setHardware(1);
-    NVData::m_NetworkType = 3;
-
-    ModuleRegistry registry;
-    LonSimulator lon;
-    lon.setAutoAnswer(true);
-    ParameterService parameters;
-    StateMachine stateMachine;
-    PrintService print;
-    SystemService system;
-    registry.registerModule("ILon", &lon);
-    registry.registerModule("ILonManagement", &lon);
-    registry.registerModule("IParameterControl", &parameters);
-    registry.registerModule("IStatemachine", &stateMachine);
-    registry.registerModule("IPrint", &print);
-    registry.registerModule("ISystem", &system);
-
-    QWidget mainWindow;
-    mainWindow.setObjectName(QStringLiteral("MainWindow"));
-    MenuStrip menu(&mainWindow);
-
-    PluginLoader loader(parser.value(pluginOption));
-    if (!loader.load())
-        return fail(loader.errorString());
-    QScopedPointer<IModule> module(loader.instantiate());
-    if (!module)
-        return fail(QStringLiteral("module_instantiate returned no module"));
-
-    out() << "plug-in   " << loader.path() << '\n';
-    out() << "module    " << module->getName() << " version 0x" << QString::number(module->getVersion(), 16) << '\n';
-    if (!module->isConfigurationSuitable())
-        return fail(QStringLiteral("the module does not suit hardware %1").arg(HWConfiguration::getHardware()));
-    out() << "suitable  hardware " << HWConfiguration::getHardware() << ", network type " << NVData::m_NetworkType
-          << '\n';
-    if (!module->initialize(&registry))
-        return fail(QStringLiteral("initialize failed"));
-    out() << "initialize ok, " << lon.registrations().size() << " network variables registered\n";
-    module->startModule();
-    out() << "started, " << lon.polls().size() << " polls sent\n";
-
-    if (auto* menuModule = dynamic_cast<IModuleMenu*>(module.data())) {
-        MenuResult const result = menuModule->createMenu(QStringLiteral("/lon"), UserModeService, &menu, false);
-        out() << "menu /lon: " << (result.first == 1 ? "created" : "refused") << '\n';
-        menuModule->leaveMenu(QStringLiteral("/lon"));
+    if (!line.needsHost()) {
+        HeadlessRunner runner(nullptr, nullptr, nullptr, out());
+        return runner.run(line.actions(), line.confirmAll());
     }
-
-    module->shutdownModule();
-    module.reset();
-    out() << "shut down\n";
-    out().flush();
-    return 0;
+    return runHost(line, headless);
 }

@@ -1,5 +1,7 @@
 #include "NumberEdit.h"
 
+#include <QFontMetrics>
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,6 +95,7 @@ qint64 NumberEdit::getMaximum() const
 
 void NumberEdit::setLabelText(QString const& text, int labelWidth)
 {
+    m_labelText = text;
     m_label->setText(text);
     m_labelWidth = qMax(0, labelWidth);
     relayout();
@@ -100,14 +103,46 @@ void NumberEdit::setLabelText(QString const& text, int labelWidth)
 
 void NumberEdit::setUnitText(QString const& text, int x)
 {
-    m_unit->setText(text);
+    m_unitText = text;
+    m_unit->setText(displayableUnit(text));
     m_unitX = x;
     relayout();
 }
 
 QString NumberEdit::labelText() const
 {
-    return m_label->text();
+    return m_labelText;
+}
+
+// Unit signs the screen font may lack are drawn in plain letters instead;
+// unitText() keeps the sign itself.
+QString NumberEdit::displayableUnit(QString const& text) const
+{
+    static struct
+    {
+        QChar sign;
+        char const* letters;
+    } const kFallbacks[] = {{QChar(0x3382), "\u00b5A"}, {QChar(0x2126), "Ohm"}};
+    QFontMetrics const metrics(m_unit->font());
+    QString shown = text;
+    for (auto const& fallback : kFallbacks) {
+        if (shown.contains(fallback.sign) && !metrics.inFont(fallback.sign))
+            shown.replace(fallback.sign, QString::fromUtf8(fallback.letters));
+    }
+    return shown;
+}
+
+// A label longer than its width is set in a smaller font rather than cut off.
+void NumberEdit::fitLabel()
+{
+    QFont font = this->font();
+    int const available = m_labelWidth - 2;
+    qreal size = font.pointSizeF();
+    while (size > 6.0 && QFontMetrics(font).horizontalAdvance(m_labelText) > available) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    m_label->setFont(font);
 }
 
 QString NumberEdit::shownText() const
@@ -117,7 +152,7 @@ QString NumberEdit::shownText() const
 
 QString NumberEdit::unitText() const
 {
-    return m_unit->text();
+    return m_unitText;
 }
 
 bool NumberEdit::isSwitch() const
@@ -310,6 +345,7 @@ void NumberEdit::closeEditor()
 void NumberEdit::relayout()
 {
     const int h = height();
+    fitLabel();
     m_label->setGeometry(0, 0, m_labelWidth, h);
     m_label->setVisible(m_labelWidth > 0);
     m_number->setGeometry(m_labelWidth, 0, m_fieldWidth, h);

@@ -67,6 +67,8 @@ private:
     void cancelEditing();
     void closeEditor();
     void relayout();
+    void fitLabel();
+    QString displayableUnit(QString const& text) const;
 
     unsigned char m_digits;
     unsigned char m_decimals;
@@ -77,6 +79,8 @@ private:
     qint64 m_minimum;
     qint64 m_maximum;
     int m_labelWidth = 0;
+    QString m_labelText;
+    QString m_unitText;
     int m_unitX = -1;
     QHash<QChar, QChar> m_substitutes;
     QLabel* m_label = nullptr;

@@ -1,0 +1,207 @@
+#include "app/CommandLine.h"
+
+#include <QTextStream>
+
+namespace {
+
+enum Target
+{
+    TargetHelp,
+    TargetHeadless,
+    TargetProfile,
+    TargetInstrument,
+    TargetConfig,
+    TargetLog,
+    TargetPlugin,
+    TargetConfirm,
+    TargetListProfiles,
+    TargetExport,
+    TargetImport,
+    TargetSet,
+    TargetPrint,
+    TargetScreenshots
+};
+
+struct OptionRow
+{
+    char const* name;
+    char const* valueName; // null: the option takes no value
+    Target target;
+    char const* help;
+};
+
+constexpr OptionRow kOptions[] = {
+    {"help", nullptr, TargetHelp, "Show this help."},
+    {"list-profiles", nullptr, TargetListProfiles, "List the simulated instruments, one per line, name first."},
+    {"profile", "NAME", TargetProfile, "The simulated instrument (default: the fullest general one)."},
+    {"instrument", "FILE", TargetInstrument,
+        "Node memory file (JSON); created from the profile when missing. Default: in the user's data folder."},
+    {"config", "FILE", TargetConfig, "Configuration store file. Default: in the user's data folder."},
+    {"log", "FILE", TargetLog, "Service log file. Default: in the user's data folder."},
+    {"plugin", "FILE", TargetPlugin, "Plug-in file to load. Default: the one beside the program."},
+    {"headless", nullptr, TargetHeadless, "Open no window; without actions, run the lifecycle once and exit."},
+    {"export", "FILE", TargetExport, "Poll every node and write the calibration document."},
+    {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog."},
+    {"confirm", "all|none", TargetConfirm, "Answer every load prompt with Confirm (all) or Skip (none)."},
+    {"set", "KEY=VALUE", TargetSet, "Switch calibration on and write one value to its node (repeatable)."},
+    {"print", "FILE.pdf", TargetPrint, "Save the service print as a PDF file."},
+    {"screenshots", "DIR", TargetScreenshots, "PNG images of the window, the service menu and every dialog."},
+};
+
+struct ActionRow
+{
+    Target target;
+    CommandLine::Action::Kind kind;
+};
+
+constexpr ActionRow kActions[] = {
+    {TargetListProfiles, CommandLine::Action::ListProfiles},
+    {TargetExport, CommandLine::Action::Export},
+    {TargetImport, CommandLine::Action::Import},
+    {TargetSet, CommandLine::Action::Set},
+    {TargetPrint, CommandLine::Action::Print},
+    {TargetScreenshots, CommandLine::Action::Screenshots},
+};
+
+OptionRow const* findOption(QString const& name)
+{
+    for (OptionRow const& row : kOptions) {
+        if (name == QLatin1String(row.name))
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool CommandLine::parse(QStringList const& arguments)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments.at(i);
+        if (argument == QLatin1String("-h"))
+            argument = QStringLiteral("--help");
+        if (!argument.startsWith(QLatin1String("--"))) {
+            m_error = QStringLiteral("unexpected argument '%1' (see --help)").arg(argument);
+            return false;
+        }
+        QString name = argument.mid(2);
+        QString value;
+        bool inlineValue = false;
+        int const equals = name.indexOf(QLatin1Char('='));
+        if (equals >= 0) {
+            value = name.mid(equals + 1);
+            name.truncate(equals);
+            inlineValue = true;
+        }
+        OptionRow const* row = findOption(name);
+        if (row == nullptr) {
+            m_error = QStringLiteral("unknown option '--%1' (see --help)").arg(name);
+            return false;
+        }
+        if (row->valueName == nullptr && inlineValue) {
+            m_error = QStringLiteral("--%1 takes no value").arg(name);
+            return false;
+        }
+        if (row->valueName != nullptr && !inlineValue) {
+            if (i + 1 >= arguments.size()) {
+                m_error = QStringLiteral("--%1 needs %2").arg(name, QLatin1String(row->valueName));
+                return false;
+            }
+            value = arguments.at(++i);
+        }
+        if (!apply(row->target, value))
+            return false;
+    }
+
+    bool importing = false;
+    for (Action const& action : qAsConst(m_actions))
+        importing = importing || action.kind == Action::Import;
+    if (importing && m_confirm.isEmpty()) {
+        m_error = QStringLiteral("--import needs --confirm all or --confirm none");
+        return false;
+    }
+    return true;
+}
+
+bool CommandLine::apply(int option, QString const& value)
+{
+    auto const target = static_cast<Target>(option);
+    if (target != TargetHelp && target != TargetHeadless && target != TargetListProfiles && value.isEmpty()) {
+        m_error = QStringLiteral("an option was given an empty value (see --help)");
+        return false;
+    }
+    switch (target) {
+    case TargetHelp:
+        m_help = true;
+        return true;
+    case TargetHeadless:
+        m_headless = true;
+        return true;
+    case TargetProfile:
+        m_profile = value;
+        return true;
+    case TargetInstrument:
+        m_instrument = value;
+        return true;
+    case TargetConfig:
+        m_config = value;
+        return true;
+    case TargetLog:
+        m_log = value;
+        return true;
+    case TargetPlugin:
+        m_plugin = value;
+        return true;
+    case TargetConfirm:
+        if (value != QLatin1String("all") && value != QLatin1String("none")) {
+            m_error = QStringLiteral("--confirm takes 'all' or 'none', not '%1'").arg(value);
+            return false;
+        }
+        m_confirm = value;
+        return true;
+    case TargetSet:
+        if (value.indexOf(QLatin1Char('=')) <= 0) {
+            m_error = QStringLiteral("--set takes KEY=VALUE, not '%1'").arg(value);
+            return false;
+        }
+        break;
+    default:
+        break;
+    }
+    for (ActionRow const& row : kActions) {
+        if (row.target == target) {
+            m_actions.append({row.kind, value});
+            return true;
+        }
+    }
+    return true;
+}
+
+bool CommandLine::needsHost() const
+{
+    if (m_actions.isEmpty())
+        return true;
+    for (Action const& action : m_actions) {
+        if (action.kind != Action::ListProfiles)
+            return true;
+    }
+    return false;
+}
+
+QString CommandLine::helpText()
+{
+    QString text;
+    QTextStream stream(&text);
+    stream << "Usage: loncal-workbench [options]\n"
+              "Runs the LON calibration plug-in on a simulated instrument. With a display and no\n"
+              "action it opens the workbench window; actions run headless, in the order given,\n"
+              "and the program exits (status 0 on success, 1 on failure, 2 on a bad command line).\n\n";
+    for (OptionRow const& row : kOptions) {
+        QString left = QStringLiteral("--") + QLatin1String(row.name);
+        if (row.valueName != nullptr)
+            left += QLatin1Char(' ') + QLatin1String(row.valueName);
+        stream << "  " << left.leftJustified(26) << ' ' << row.help << '\n';
+    }
+    stream.flush();
+    return text;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The workbench's command line. Actions keep the order they were given in,
+// which QCommandLineParser cannot tell, so the arguments are read here from a
+// table of options.
+class CommandLine
+{
+public:
+    struct Action
+    {
+        enum Kind
+        {
+            ListProfiles,
+            Export,
+            Import,
+            Set,
+            Print,
+            Screenshots
+        };
+        Kind kind;
+        QString argument;
+    };
+
+    // The arguments without the program name; false with errorString() on bad input.
+    bool parse(QStringList const& arguments);
+    QString errorString() const { return m_error; }
+
+    bool helpRequested() const { return m_help; }
+    // Headless because asked for or because an action was given.
+    bool headless() const { return m_headless || !m_actions.isEmpty(); }
+    // Whether anything needs the plug-in and the simulated instrument.
+    bool needsHost() const;
+
+    QString profile() const { return m_profile; }
+    QString instrumentFile() const { return m_instrument; }
+    QString configFile() const { return m_config; }
+    QString logFile() const { return m_log; }
+    QString pluginFile() const { return m_plugin; }
+    bool confirmAll() const { return m_confirm == QLatin1String("all"); }
+    QList<Action> const& actions() const { return m_actions; }
+
+    static QString helpText();
+
+private:
+    bool apply(int option, QString const& value);
+
+    QString m_error;
+    bool m_help = false;
+    bool m_headless = false;
+    QString m_profile;
+    QString m_instrument;
+    QString m_config;
+    QString m_log;
+    QString m_plugin;
+    QString m_confirm;
+    QList<Action> m_actions;
+};

@@ -1,0 +1,455 @@
+#include "app/HeadlessRunner.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QDomDocument>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QPixmap>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include "app/DialogDriver.h"
+#include "app/HostEnvironment.h"
+#include "host/DialogWindow.h"
+#include "host/IPrint.h"
+#include "host/MenuSegment.h"
+#include "host/MenuStrip.h"
+#include "module/ILonCalibration.h"
+
+namespace {
+
+// How long the instrument may take to answer every poll.
+constexpr int kAnswerTimeoutMs = 5000;
+// A node writes 200 ms after the last change; wait past that before looking.
+constexpr int kWriteSettleMs = 400;
+// How long a service print may take from request to file.
+constexpr int kPrintTimeoutMs = 10000;
+// After a tap: the dialog polls its node and shows the answers.
+constexpr int kDialogSettleMs = 300;
+// A calibration file is a few kilobytes; the module refuses far smaller ones
+// than this, which keeps a wrong file from being read into memory whole.
+constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
+// No real load has more prompts than the catalogue has values.
+constexpr int kMaxPrompts = 1000;
+
+QString const kLoadTitle = QStringLiteral("Load calibration");
+QString const kInvalidFile = QStringLiteral("Invalid file");
+QString const kLoad = QStringLiteral("Load");
+constexpr int kCalibrationPosition = 2;
+
+// "Calibrate PSU" -> "Calibrate-PSU": a title that is safe as a file name.
+QString fileNamePart(QString const& title)
+{
+    QString part = title;
+    part.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("-"));
+    part.remove(QRegularExpression(QStringLiteral("^-+|-+$")));
+    return part.isEmpty() ? QStringLiteral("dialog") : part;
+}
+
+} // namespace
+
+HeadlessRunner::HeadlessRunner(HostEnvironment* host, QWidget* mainWindow, MenuStrip* menu, QTextStream& out)
+    : m_host(host)
+    , m_mainWindow(mainWindow)
+    , m_menu(menu)
+    , m_out(out)
+{ }
+
+void HeadlessRunner::listProfiles(QTextStream& out)
+{
+    for (InstrumentProfile const& profile : InstrumentProfile::all()) {
+        QStringList nodes;
+        for (InstrumentProfile::Node const& node : profile.nodes)
+            nodes << QString::number(node.number);
+        out << profile.name << "  " << profile.description << "  (nodes " << nodes.join(QLatin1Char(',')) << ")\n";
+    }
+    out.flush();
+}
+
+bool HeadlessRunner::fail(QString const& message)
+{
+    m_error = message;
+    return false;
+}
+
+int HeadlessRunner::run(QList<CommandLine::Action> const& actions, bool confirmAll)
+{
+    for (CommandLine::Action const& action : actions) {
+        bool const ok = runAction(action, confirmAll);
+        m_out.flush();
+        if (!ok)
+            return Failure;
+    }
+    return Success;
+}
+
+bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAll)
+{
+    if (action.kind == CommandLine::Action::ListProfiles) {
+        listProfiles(m_out);
+        return true;
+    }
+    if (m_host == nullptr || m_host->module() == nullptr)
+        return fail(QStringLiteral("the module is not running"));
+
+    bool ok = false;
+    switch (action.kind) {
+    case CommandLine::Action::Export:
+        ok = exportTo(action.argument);
+        break;
+    case CommandLine::Action::Import:
+        ok = importFrom(action.argument, confirmAll);
+        break;
+    case CommandLine::Action::Set:
+        ok = setValue(action.argument);
+        break;
+    case CommandLine::Action::Print:
+        ok = printTo(action.argument);
+        break;
+    case CommandLine::Action::Screenshots:
+        ok = screenshots(action.argument);
+        break;
+    case CommandLine::Action::ListProfiles:
+        break;
+    }
+    // Whatever reached the nodes survives the run, even when a later step fails.
+    if (!m_host->saveInstrument() && ok)
+        return fail(m_host->errorString());
+    return ok;
+}
+
+bool HeadlessRunner::refreshValues()
+{
+    ILonCalibration* module = m_host->module();
+    module->pollAllCalibrationValues(true);
+    bool const answered = m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    module->pollAllCalibrationValues(false);
+    if (!answered)
+        return fail(QStringLiteral("the instrument gave no answer within %1 s").arg(kAnswerTimeoutMs / 1000));
+    return true;
+}
+
+QString HeadlessRunner::exportDocument(int* count)
+{
+    QDomDocument document;
+    m_host->module()->writeAllCalibrationValuesToDom(document);
+    if (count != nullptr)
+        *count = document.documentElement().elementsByTagName(QStringLiteral("value")).count();
+    return document.toString(2);
+}
+
+bool HeadlessRunner::save(QString const& path, QByteArray const& bytes)
+{
+    QFileInfo const info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("cannot create the folder of %1").arg(path));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+bool HeadlessRunner::exportTo(QString const& path)
+{
+    if (!refreshValues())
+        return false;
+    int count = 0;
+    QString const text = exportDocument(&count);
+    if (!save(path, text.toUtf8()))
+        return false;
+    m_out << "exported " << count << " values to " << path << '\n';
+    return true;
+}
+
+HeadlessRunner::ImportOutcome HeadlessRunner::runImport(QString const& text, bool confirmAll, QString* summary)
+{
+    DialogDriver driver(m_mainWindow);
+    QList<DialogWindow*> const before = driver.shownDialogs();
+    m_host->module()->importFileFromStick(text);
+    DialogDriver::settle(0);
+
+    QPointer<DialogWindow> dialog = driver.findShown(kLoadTitle);
+    if (!dialog || before.contains(dialog.data()))
+        return ImportOutcome::NoDialog;
+    *summary = dialog->message();
+    m_out << kLoadTitle << ": " << *summary << '\n';
+    if (*summary == kInvalidFile) {
+        DialogDriver::dismiss(dialog);
+        return ImportOutcome::Invalid;
+    }
+    QAbstractButton* load = dialog->acceptButton();
+    if (load == nullptr || load->text() != kLoad) {
+        DialogDriver::dismiss(dialog);
+        return ImportOutcome::NothingToDo;
+    }
+
+    DialogDriver::press(load);
+    for (int prompt = 0; prompt < kMaxPrompts && dialog && !dialog->isHidden(); ++prompt) {
+        QAbstractButton* answer = confirmAll ? dialog->acceptButton() : dialog->rejectButton();
+        if (answer == nullptr)
+            break;
+        m_out << answer->text() << ": " << dialog->message() << '\n';
+        if (!DialogDriver::press(answer))
+            break;
+    }
+    if (dialog && !dialog->isHidden())
+        DialogDriver::dismiss(dialog);
+
+    // The nodes write a moment after the last confirmed value.
+    DialogDriver::settle(kWriteSettleMs);
+    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    return ImportOutcome::Loaded;
+}
+
+bool HeadlessRunner::importFrom(QString const& path, bool confirmAll)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1: %2")
+                        .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a folder") : file.errorString()));
+    if (file.size() > kMaxImportBytes)
+        return fail(QStringLiteral("%1 is too large to be a calibration file").arg(path));
+    QString const text = QString::fromUtf8(file.readAll());
+    if (text.trimmed().isEmpty())
+        return fail(QStringLiteral("%1 is empty, not a calibration file").arg(path));
+    if (!refreshValues())
+        return false;
+
+    QString summary;
+    switch (runImport(text, confirmAll, &summary)) {
+    case ImportOutcome::NoDialog:
+        return fail(QStringLiteral("%1 is not a calibration file (the module refused it)").arg(path));
+    case ImportOutcome::Invalid:
+        return fail(QStringLiteral("%1: the module says \"%2\"").arg(path, kInvalidFile));
+    case ImportOutcome::NothingToDo:
+        m_out << "nothing to load from " << path << '\n';
+        return true;
+    case ImportOutcome::Loaded:
+        break;
+    }
+    if (confirmAll && !checkTaken(text))
+        return false;
+    m_out << "loaded " << path << '\n';
+    return true;
+}
+
+bool HeadlessRunner::checkTaken(QString const& text)
+{
+    if (!refreshValues())
+        return false;
+    QDomDocument wanted;
+    QDomDocument held;
+    wanted.setContent(text);
+    held.setContent(exportDocument());
+    QHash<QString, QString> current;
+    for (QDomElement row = held.documentElement().firstChildElement(QStringLiteral("value")); !row.isNull();
+         row = row.nextSiblingElement(QStringLiteral("value")))
+        current.insert(row.attribute(QStringLiteral("key")), row.text());
+    QStringList refused;
+    for (QDomElement row = wanted.documentElement().firstChildElement(QStringLiteral("value")); !row.isNull();
+         row = row.nextSiblingElement(QStringLiteral("value"))) {
+        QString const key = row.attribute(QStringLiteral("key"));
+        auto const value = current.constFind(key);
+        if (value != current.constEnd() && value->toLongLong() != row.text().trimmed().toLongLong())
+            refused << QStringLiteral("%1 = %2 (holds %3)").arg(key, row.text().trimmed(), *value);
+    }
+    if (!refused.isEmpty())
+        return fail(QStringLiteral("the instrument did not take every confirmed value, out of range: %1")
+                        .arg(refused.join(QStringLiteral("; "))));
+    return true;
+}
+
+bool HeadlessRunner::switchCalibrationOn()
+{
+    auto* toggle = m_menu != nullptr ? qobject_cast<MenuSegment*>(m_menu->segmentAt(kCalibrationPosition)) : nullptr;
+    if (toggle == nullptr || !toggle->isToggle())
+        return fail(QStringLiteral("the service menu has no calibration toggle"));
+    if (toggle->toggleState() == ToggleOff) {
+        toggle->tap();
+        DialogDriver::settle(0);
+    }
+    if (toggle->toggleState() != ToggleOn)
+        return fail(QStringLiteral("calibration mode did not switch on"));
+    return true;
+}
+
+bool HeadlessRunner::setValue(QString const& assignment)
+{
+    int const equals = assignment.indexOf(QLatin1Char('='));
+    QString const key = assignment.left(equals).trimmed();
+    QString const value = assignment.mid(equals + 1).trimmed();
+
+    if (!refreshValues() || !switchCalibrationOn())
+        return false;
+    QString const before = exportedValue(key);
+
+    // The module's own load path validates the key and the number and routes
+    // the value to its node, exactly as a one-value file from a stick.
+    QString summary;
+    switch (runImport(oneValueDocument(key, value), true, &summary)) {
+    case ImportOutcome::NoDialog:
+    case ImportOutcome::Invalid:
+        return fail(QStringLiteral("cannot set '%1': unknown key or not a whole number").arg(assignment));
+    case ImportOutcome::NothingToDo:
+        if (summary.startsWith(QLatin1String("0 loaded")))
+            return fail(QStringLiteral("'%1' is not held by this instrument (%2)").arg(key, m_host->profile().name));
+        break;
+    case ImportOutcome::Loaded:
+        break;
+    }
+
+    // Read it back from the node: a value the node cannot hold must not pass as
+    // set, nor stay there in its mangled form.
+    if (!refreshValues())
+        return false;
+    QString const stored = exportedValue(key);
+    if (stored.isEmpty() || stored.toLongLong() != value.toLongLong()) {
+        QString restored;
+        if (!before.isEmpty() && stored != before) {
+            runImport(oneValueDocument(key, before), true, &restored);
+            refreshValues();
+            restored = QStringLiteral(", %1 restored").arg(exportedValue(key));
+        }
+        return fail(QStringLiteral("the node holds %1 = %2 after writing %3: out of its range%4")
+                        .arg(key, stored.isEmpty() ? QStringLiteral("nothing") : stored, value, restored));
+    }
+    m_out << "set " << key << " = " << stored << '\n';
+    return true;
+}
+
+QString HeadlessRunner::oneValueDocument(QString const& key, QString const& value)
+{
+    QDomDocument document;
+    QDomElement root = document.createElement(QStringLiteral("calibration"));
+    document.appendChild(root);
+    QDomElement element = document.createElement(QStringLiteral("value"));
+    element.setAttribute(QStringLiteral("key"), key);
+    element.appendChild(document.createTextNode(value));
+    root.appendChild(element);
+    return document.toString();
+}
+
+QString HeadlessRunner::exportedValue(QString const& key)
+{
+    QDomDocument document;
+    document.setContent(exportDocument());
+    for (QDomElement row = document.documentElement().firstChildElement(QStringLiteral("value")); !row.isNull();
+         row = row.nextSiblingElement(QStringLiteral("value"))) {
+        if (row.attribute(QStringLiteral("key")) == key)
+            return row.text();
+    }
+    return QString();
+}
+
+bool HeadlessRunner::printTo(QString const& path)
+{
+    QFileInfo const target(path);
+    if (target.isDir())
+        return fail(QStringLiteral("%1 is a folder, not a file").arg(path));
+    if (!refreshValues())
+        return false;
+
+    PrintService& print = m_host->print();
+    print.setCurrentPrinterName(IPrint::pdfTarnel);
+    bool printed = false;
+    int result = 0;
+    QMetaObject::Connection const connection
+        = QObject::connect(&print, &PrintService::printed, [&printed, &result](QString const&, int printResult) {
+              printed = true;
+              result = printResult;
+          });
+    m_host->module()->slotServicePrint();
+    QElapsedTimer clock;
+    clock.start();
+    while (!printed && clock.elapsed() < kPrintTimeoutMs)
+        DialogDriver::settle(20);
+    QObject::disconnect(connection);
+
+    if (!printed)
+        return fail(QStringLiteral("the module printed nothing within %1 s").arg(kPrintTimeoutMs / 1000));
+    if (result != IPrint::ResultDone || print.lastFile().isEmpty())
+        return fail(QStringLiteral("the print failed (result %1)").arg(result));
+    QFile source(print.lastFile());
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read the printed file %1").arg(print.lastFile()));
+    if (!save(path, source.readAll()))
+        return false;
+    m_out << "printed to " << path << '\n';
+    return true;
+}
+
+bool HeadlessRunner::grab(QWidget* widget, QString const& path)
+{
+    DialogDriver::settle(0);
+    QPixmap const image = widget->grab();
+    if (image.isNull() || !image.save(path, "PNG"))
+        return fail(QStringLiteral("cannot write %1").arg(path));
+    m_out << "screenshot " << path << '\n';
+    return true;
+}
+
+bool HeadlessRunner::screenshots(QString const& directory)
+{
+    QDir const folder(directory);
+    if (!QDir().mkpath(directory))
+        return fail(QStringLiteral("cannot create %1").arg(directory));
+    if (m_menu == nullptr || m_mainWindow == nullptr)
+        return fail(QStringLiteral("there is no window to take pictures of"));
+    if (!refreshValues())
+        return false;
+
+    m_mainWindow->show();
+    DialogDriver::settle(50);
+    if (!grab(m_menu, folder.filePath(QStringLiteral("menu.png"))) || !switchCalibrationOn())
+        return false;
+    if (!grab(m_menu, folder.filePath(QStringLiteral("menu-calibration.png")))
+        || !grab(m_mainWindow, folder.filePath(QStringLiteral("window.png"))))
+        return false;
+
+    DialogDriver driver(m_mainWindow);
+    bool windowWithDialog = false;
+    const QList<int> positions = m_menu->positions();
+    for (int position : positions) {
+        auto* segment = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
+        if (segment == nullptr || segment->isToggle())
+            continue;
+        if (!segment->isEnabled()) {
+            m_out << "position " << position << " (" << segment->title() << ") is disabled\n";
+            continue;
+        }
+        QList<DialogWindow*> const before = driver.shownDialogs();
+        segment->tap();
+        DialogDriver::settle(kDialogSettleMs);
+        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+        DialogDriver::settle(kDialogSettleMs);
+
+        QList<QPointer<DialogWindow>> opened;
+        for (DialogWindow* dialog : driver.shownDialogs()) {
+            if (!before.contains(dialog))
+                opened.append(dialog);
+        }
+        if (opened.isEmpty()) {
+            m_out << "position " << position << " (" << segment->title() << ") opened no dialog\n";
+            continue;
+        }
+        DialogWindow* newest = opened.last();
+        QString const name = QStringLiteral("%1-%2.png").arg(position).arg(fileNamePart(newest->title()));
+        if (!grab(newest, folder.filePath(name)))
+            return false;
+        // The whole window once with a dialog in it, as the user sees it.
+        if (!windowWithDialog) {
+            windowWithDialog = true;
+            if (!grab(m_mainWindow, folder.filePath(QStringLiteral("window-dialog.png"))))
+                return false;
+        }
+        for (auto it = opened.crbegin(); it != opened.crend(); ++it)
+            DialogDriver::dismiss(*it);
+        DialogDriver::settle(0);
+    }
+    return true;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "app/CommandLine.h"
+
+class HostEnvironment;
+class MenuStrip;
+class QTextStream;
+class QWidget;
+
+// Runs the command line's actions, in order, against the started host through
+// the module's own operations and dialogs. The first failure ends the run.
+class HeadlessRunner
+{
+public:
+    enum ExitStatus
+    {
+        Success = 0,
+        Failure = 1
+    };
+
+    // host may be null when no action needs it (listing the profiles).
+    HeadlessRunner(HostEnvironment* host, QWidget* mainWindow, MenuStrip* menu, QTextStream& out);
+
+    // Exit status; the reason of a failure is in errorString().
+    int run(QList<CommandLine::Action> const& actions, bool confirmAll);
+    QString errorString() const { return m_error; }
+
+    static void listProfiles(QTextStream& out);
+
+private:
+    enum class ImportOutcome
+    {
+        NoDialog, // the module did not take the text as a calibration file
+        Invalid, // "Invalid file"
+        NothingToDo, // every value it holds is equal, or none is held
+        Loaded // the prompts were answered
+    };
+
+    bool runAction(CommandLine::Action const& action, bool confirmAll);
+    bool exportTo(QString const& path);
+    bool importFrom(QString const& path, bool confirmAll);
+    bool setValue(QString const& assignment);
+    bool printTo(QString const& path);
+    bool screenshots(QString const& directory);
+
+    bool fail(QString const& message);
+    // Polls every node and waits for the answers.
+    bool refreshValues();
+    QString exportDocument(int* count = nullptr);
+    // The value the module holds under the export key; empty when none.
+    QString exportedValue(QString const& key);
+    static QString oneValueDocument(QString const& key, QString const& value);
+    ImportOutcome runImport(QString const& text, bool confirmAll, QString* summary);
+    bool switchCalibrationOn();
+    // After a load with every prompt confirmed: the nodes hold what the text says.
+    bool checkTaken(QString const& text);
+    bool save(QString const& path, QByteArray const& bytes);
+    bool grab(QWidget* widget, QString const& path);
+
+    HostEnvironment* m_host;
+    QWidget* m_mainWindow;
+    MenuStrip* m_menu;
+    QTextStream& m_out;
+    QString m_error;
+};

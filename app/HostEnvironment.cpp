@@ -1,0 +1,275 @@
+#include "app/HostEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+#include "host/ConfigStore.h"
+#include "host/HWConfiguration.h"
+#include "host/IModule.h"
+#include "host/IModuleMenu.h"
+#include "host/LoggingCtrl.h"
+#include "host/MenuStrip.h"
+#include "host/NVData.h"
+#include "host/Parameters.h"
+#include "module/ILonCalibration.h"
+
+namespace {
+
+QString const kMenuPath = QStringLiteral("/lon");
+
+// The bench is a service bench: the service user's menu and service mode.
+constexpr long long kServiceModeOn = 1;
+// Past the state in which a network type 0 instrument holds the node set-up back.
+constexpr NVT_FU_STATE kStartState = 2;
+// Writes come in bursts (a dialog's 200 ms send); one save after the burst.
+constexpr int kSaveDelayMs = 500;
+
+QString dataFile(QString const& name)
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(name);
+}
+
+// The profile a node memory file was saved from; empty when it names none.
+QString memoryProfile(QString const& file)
+{
+    QFile memory(file);
+    if (!memory.open(QIODevice::ReadOnly))
+        return QString();
+    return QJsonDocument::fromJson(memory.readAll()).object().value(QStringLiteral("profile")).toString();
+}
+
+bool ensureFolderOf(QString const& file)
+{
+    return QDir().mkpath(QFileInfo(file).absolutePath());
+}
+
+} // namespace
+
+HostEnvironment::HostEnvironment(InstrumentProfile const& profile, QObject* parent)
+    : QObject(parent)
+    , m_profile(profile)
+{
+    qRegisterMetaType<LonSimulator::Record>("LonSimulator::Record");
+    m_registry.registerModule("ILon", &m_lon);
+    m_registry.registerModule("ILonManagement", &m_lon);
+    m_registry.registerModule("IParameterControl", &m_parameters);
+    m_registry.registerModule("IStatemachine", &m_stateMachine);
+    m_registry.registerModule("IPrint", &m_print);
+    m_registry.registerModule("ISystem", &m_system);
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { saveInstrument(); });
+}
+
+HostEnvironment::~HostEnvironment()
+{
+    stop();
+}
+
+QString HostEnvironment::defaultInstrumentFile(QString const& profileName)
+{
+    return dataFile(QStringLiteral("instruments/%1.json").arg(profileName));
+}
+
+QString HostEnvironment::defaultConfigFile()
+{
+    return dataFile(QStringLiteral("config.ini"));
+}
+
+QString HostEnvironment::defaultLogFile()
+{
+    return dataFile(QStringLiteral("service.log"));
+}
+
+void HostEnvironment::flushDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool HostEnvironment::fail(QString const& message)
+{
+    m_error = message;
+    return false;
+}
+
+bool HostEnvironment::setUp(Settings const& settings)
+{
+    m_settings = settings;
+    if (m_settings.instrumentFile.isEmpty())
+        m_settings.instrumentFile = defaultInstrumentFile(m_profile.name);
+    if (m_settings.configFile.isEmpty())
+        m_settings.configFile = defaultConfigFile();
+    if (m_settings.logFile.isEmpty())
+        m_settings.logFile = defaultLogFile();
+    if (m_settings.pluginFile.isEmpty())
+        m_settings.pluginFile = PluginLoader::defaultPath();
+
+    if (!ensureFolderOf(m_settings.configFile) || !ensureFolderOf(m_settings.logFile))
+        return fail(
+            QStringLiteral("cannot create the folder of %1 or %2").arg(m_settings.configFile, m_settings.logFile));
+    ConfigStore::setFilePath(m_settings.configFile);
+    getLogger()->setLogFile(m_settings.logFile);
+
+    // Prints and stick copies stay out of the user's folders.
+    if (!m_spool.isValid())
+        return fail(QStringLiteral("cannot create a temporary folder for prints"));
+    m_print.setOutputDirectory(m_spool.filePath(QStringLiteral("print")));
+    m_system.setFileDirectory(m_print.outputDirectory());
+    m_system.setStickDirectory(m_spool.filePath(QStringLiteral("stick")));
+
+    m_profile.applyToHost();
+    m_lon.applyProfile(m_profile);
+    if (!prepareInstrument())
+        return false;
+    m_lon.setAutoAnswer(true);
+    m_parameters.setParameter(ParamServiceMode, kServiceModeOn);
+    m_stateMachine.setState(kStartState);
+    return true;
+}
+
+bool HostEnvironment::startModule(MenuStrip* menu)
+{
+    m_loader.reset(new PluginLoader(m_settings.pluginFile));
+    if (!m_loader->load())
+        return fail(QStringLiteral("cannot load the plug-in: %1").arg(m_loader->errorString()));
+    m_module.reset(m_loader->instantiate());
+    if (!m_module)
+        return fail(QStringLiteral("module_instantiate of %1 returned no module").arg(m_loader->path()));
+    m_calibration = dynamic_cast<ILonCalibration*>(m_module.data());
+    if (m_calibration == nullptr)
+        return fail(QStringLiteral("%1 is not the LON calibration module").arg(m_loader->path()));
+
+    m_report << QStringLiteral("plug-in     %1").arg(m_loader->path());
+    m_report
+        << QStringLiteral("module      %1, version 0x%2").arg(m_module->getName()).arg(m_module->getVersion(), 0, 16);
+    checkDependencies();
+    m_report << QStringLiteral("instrument  %1: network type %2, hardware %3, %4 nodes")
+                    .arg(m_profile.name)
+                    .arg(NVData::m_NetworkType)
+                    .arg(HWConfiguration::getHardware())
+                    .arg(m_lon.getNodeList().size());
+    m_report << QStringLiteral("memory      %1").arg(m_settings.instrumentFile);
+
+    if (!m_module->isConfigurationSuitable())
+        return fail(QStringLiteral("the module does not suit instrument '%1' (hardware %2, network type %3)")
+                        .arg(m_profile.name)
+                        .arg(HWConfiguration::getHardware())
+                        .arg(NVData::m_NetworkType));
+    m_report << QStringLiteral("suitable    yes");
+
+    if (!m_module->initialize(&m_registry)) {
+        ModuleError const* error = m_module->getErrorStructure();
+        return fail(
+            QStringLiteral("the module failed to initialize%1")
+                .arg(error != nullptr && !error->text.isEmpty() ? QStringLiteral(": ") + error->text : QString()));
+    }
+    m_started = true;
+    m_report << QStringLiteral("initialize  ok, %1 network variables registered").arg(m_lon.registrations().size());
+    QString readyMessage;
+    if (!m_module->initializeReady(readyMessage))
+        m_report << QStringLiteral("not ready   %1").arg(readyMessage);
+
+    m_module->startModule();
+    m_module->moduleStarted();
+    m_module->allModulesStarted();
+    m_report << QStringLiteral("start       ok, %1 polls sent").arg(m_lon.polls().size());
+
+    m_menu = menu;
+    if (m_menu != nullptr) {
+        MenuResult const result = m_calibration->createMenu(kMenuPath, UserModeService, m_menu, false);
+        if (result.first != 1)
+            return fail(QStringLiteral("the module built no \"/lon\" menu page"));
+        m_calibration->enterMenu(kMenuPath, UserModeService, m_menu);
+        m_report << QStringLiteral("menu        /lon with %1 segments").arg(m_menu->positions().size());
+    }
+
+    if (m_settings.saveAfterWrites)
+        connect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave, Qt::QueuedConnection);
+    return true;
+}
+
+bool HostEnvironment::prepareInstrument()
+{
+    QString const& file = m_settings.instrumentFile;
+    if (QFileInfo::exists(file)) {
+        QString error;
+        if (!m_lon.loadMemory(file, &error))
+            return fail(QStringLiteral("cannot use instrument file %1: %2").arg(file, error));
+        // Another instrument's memory would mix into this one's and be saved so.
+        QString const owner = memoryProfile(file);
+        if (!owner.isEmpty() && owner != m_profile.name)
+            return fail(QStringLiteral("instrument file %1 belongs to profile '%2', not '%3'")
+                            .arg(file, owner, m_profile.name));
+        return true;
+    }
+    // A new instrument starts from the profile's memory.
+    if (!ensureFolderOf(file))
+        return fail(QStringLiteral("cannot create the folder of %1").arg(file));
+    return saveInstrument();
+}
+
+bool HostEnvironment::checkDependencies()
+{
+    QStringList present;
+    for (QByteArray const& name : m_registry.names()) {
+        if (IModule* module = m_registry.getModule(name.constData()))
+            present << module->getName();
+    }
+    QStringList rows;
+    bool complete = true;
+    for (ModuleDependency const* row = m_module->getDependencies(); row != nullptr && row->name != nullptr; ++row) {
+        QString const name = QString::fromLatin1(row->name);
+        bool const found = present.contains(name);
+        complete = complete && (found || !row->required);
+        rows << QStringLiteral("%1%2%3").arg(name, row->required ? QString() : QStringLiteral(" (optional)"),
+            found ? QString() : QStringLiteral(" (not in this stand-in)"));
+    }
+    m_report << QStringLiteral("depends on  %1").arg(rows.join(QStringLiteral(", ")));
+    return complete;
+}
+
+void HostEnvironment::scheduleSave(LonSimulator::Record const& record)
+{
+    if (record.kind == LonSimulator::Record::Send)
+        m_saveTimer.start();
+}
+
+bool HostEnvironment::saveInstrument()
+{
+    QString error;
+    if (!m_lon.saveMemory(m_settings.instrumentFile, &error))
+        return fail(QStringLiteral("cannot write instrument file %1: %2").arg(m_settings.instrumentFile, error));
+    return true;
+}
+
+void HostEnvironment::stop()
+{
+    m_saveTimer.stop();
+    disconnect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave);
+    if (m_calibration != nullptr && m_menu != nullptr) {
+        m_calibration->leaveMenu(kMenuPath);
+        m_calibration->destroyMenu(kMenuPath);
+        m_menu->clear();
+    }
+    m_menu = nullptr;
+    if (m_module && m_started)
+        m_module->shutdownModule();
+    m_started = false;
+    flushDeferredDeletes();
+    m_module.reset();
+    m_calibration = nullptr;
+    flushDeferredDeletes();
+    if (m_lon.isAutoAnswer()) {
+        m_lon.setAutoAnswer(false);
+        saveInstrument();
+    }
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QObject>
+#include <QScopedPointer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/PluginLoader.h"
+#include "host/ModuleRegistry.h"
+#include "host/ParameterService.h"
+#include "host/PrintService.h"
+#include "host/StateMachine.h"
+#include "host/SystemService.h"
+#include "sim/InstrumentProfile.h"
+#include "sim/LonSimulator.h"
+
+class ILonCalibration;
+class IModule;
+class MenuStrip;
+
+// The stand-in host the workbench runs the plug-in in: registry, services, the
+// simulated instrument with its node memory file, and the module's lifecycle
+// driven the way the instrument host drives it.
+class HostEnvironment : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Settings
+    {
+        QString pluginFile;
+        QString instrumentFile;
+        QString configFile;
+        QString logFile;
+        // Writes reach the node memory file shortly after they happen (window mode).
+        bool saveAfterWrites = false;
+    };
+
+    explicit HostEnvironment(InstrumentProfile const& profile, QObject* parent = nullptr);
+    ~HostEnvironment() override;
+
+    // Files, services and the instrument's memory. False with errorString().
+    bool setUp(Settings const& settings);
+    // Identity, suitability, initialize, start and the "/lon" page on the
+    // strip, the way the instrument host does it. False with errorString().
+    bool startModule(MenuStrip* menu);
+    // Leaves the page, shuts the module down and keeps the node memory.
+    void stop();
+    QString errorString() const { return m_error; }
+
+    // What start() did, one line per step.
+    QStringList lifecycleReport() const { return m_report; }
+
+    // Writes the node memory to the instrument file; false with errorString().
+    bool saveInstrument();
+
+    ILonCalibration* module() const { return m_calibration; }
+    InstrumentProfile const& profile() const { return m_profile; }
+    QString instrumentFile() const { return m_settings.instrumentFile; }
+    LonSimulator& lon() { return m_lon; }
+    ParameterService& parameters() { return m_parameters; }
+    StateMachine& stateMachine() { return m_stateMachine; }
+    PrintService& print() { return m_print; }
+    SystemService& system() { return m_system; }
+
+    // Default files in the user's data folder.
+    static QString defaultInstrumentFile(QString const& profileName);
+    static QString defaultConfigFile();
+    static QString defaultLogFile();
+
+    // Runs the deferred deletions that deleteLater scheduled.
+    static void flushDeferredDeletes();
+
+private:
+    bool fail(QString const& message);
+    bool prepareInstrument();
+    bool checkDependencies();
+    void scheduleSave(LonSimulator::Record const& record);
+
+    InstrumentProfile m_profile;
+    Settings m_settings;
+    QString m_error;
+    QStringList m_report;
+    QTemporaryDir m_spool;
+    ModuleRegistry m_registry;
+    LonSimulator m_lon;
+    ParameterService m_parameters;
+    StateMachine m_stateMachine;
+    PrintService m_print;
+    SystemService m_system;
+    QScopedPointer<PluginLoader> m_loader;
+    QScopedPointer<IModule> m_module;
+    ILonCalibration* m_calibration = nullptr;
+    MenuStrip* m_menu = nullptr;
+    bool m_started = false;
+    QTimer m_saveTimer;
+};

@@ -1,0 +1,125 @@
+#include "app/WorkbenchWindow.h"
+
+#include <QAction>
+#include <QChildEvent>
+#include <QDockWidget>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/HostEnvironment.h"
+#include "app/ParameterPanel.h"
+#include "app/ProfilePanel.h"
+#include "app/ServiceLogPanel.h"
+#include "app/StatePanel.h"
+#include "app/TrafficPanel.h"
+#include "host/DialogWindow.h"
+#include "host/LoggingCtrl.h"
+#include "host/MenuStrip.h"
+
+namespace {
+
+constexpr int kWidth = 1500;
+constexpr int kHeight = 950;
+constexpr int kSideDockWidth = 300;
+constexpr int kBottomDockHeight = 220;
+
+} // namespace
+
+WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(tr("LON calibration workbench - %1").arg(host.profile().name));
+
+    auto* central = new QWidget(this);
+    m_menu = new MenuStrip(central);
+    m_menu->setObjectName(QStringLiteral("serviceMenu"));
+    auto* stage = new QFrame(central);
+    stage->setObjectName(QStringLiteral("stage"));
+    stage->setFrameShape(QFrame::StyledPanel);
+    auto* hint = new QLabel(tr("Service menu \"/lon\": switch Calibration on, then open a node's dialog."), stage);
+    hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    hint->setEnabled(false);
+    auto* stageLayout = new QVBoxLayout(stage);
+    stageLayout->addWidget(hint);
+    stageLayout->addStretch();
+    m_stage = stage;
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_menu);
+    layout->addWidget(stage, 1);
+    setCentralWidget(central);
+
+    m_traffic = new TrafficPanel(&host.lon(), this);
+    m_log = new ServiceLogPanel(getLogger(), this);
+    QDockWidget* traffic
+        = addPanel(tr("LON traffic"), QStringLiteral("trafficDock"), m_traffic, Qt::BottomDockWidgetArea);
+    QDockWidget* log = addPanel(tr("Service log"), QStringLiteral("serviceLogDock"), m_log, Qt::BottomDockWidgetArea);
+    splitDockWidget(traffic, log, Qt::Horizontal);
+    QDockWidget* parameters = addPanel(tr("Host parameters"), QStringLiteral("parameterDock"),
+        new ParameterPanel(&host.parameters(), this), Qt::RightDockWidgetArea);
+    QDockWidget* state = addPanel(tr("State machine"), QStringLiteral("stateDock"),
+        new StatePanel(&host.stateMachine(), this), Qt::RightDockWidgetArea);
+    splitDockWidget(parameters, state, Qt::Vertical);
+    QDockWidget* profile = addPanel(tr("Instrument"), QStringLiteral("profileDock"),
+        new ProfilePanel(host.profile(), host.instrumentFile(), this), Qt::RightDockWidgetArea);
+    splitDockWidget(state, profile, Qt::Vertical);
+    resizeDocks({parameters}, {kSideDockWidth}, Qt::Horizontal);
+    resizeDocks({traffic}, {kBottomDockHeight}, Qt::Vertical);
+    resizeDocks({traffic, log}, {kWidth * 3 / 5, kWidth * 2 / 5}, Qt::Horizontal);
+
+    auto* quit = new QAction(tr("Quit"), this);
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+
+    // A desktop screen may be smaller; the offscreen one is only a stand-in.
+    QSize size(kWidth, kHeight);
+    QScreen const* screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        size = size.boundedTo(screen->availableSize());
+    resize(size);
+}
+
+WorkbenchWindow::~WorkbenchWindow() = default;
+
+QDockWidget* WorkbenchWindow::addPanel(
+    QString const& title, QString const& name, QWidget* panel, Qt::DockWidgetArea area)
+{
+    auto* dock = new QDockWidget(title, this);
+    dock->setObjectName(name);
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(panel);
+    addDockWidget(area, dock);
+    return dock;
+}
+
+void WorkbenchWindow::childEvent(QChildEvent* event)
+{
+    // The module's dialogs are direct children; watch them to place them when shown.
+    if (event->added())
+        event->child()->installEventFilter(this);
+    QMainWindow::childEvent(event);
+}
+
+bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show) {
+        if (auto* dialog = qobject_cast<DialogWindow*>(watched))
+            placeDialog(dialog);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void WorkbenchWindow::placeDialog(QWidget* dialog)
+{
+    QRect const stage(m_stage->mapTo(this, QPoint(0, 0)), m_stage->size());
+    QPoint corner = stage.center() - QPoint(dialog->width() / 2, dialog->height() / 2);
+    corner.setX(qBound(0, corner.x(), qMax(0, width() - dialog->width())));
+    corner.setY(qBound(0, corner.y(), qMax(0, height() - dialog->height())));
+    dialog->move(corner);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMainWindow>
+
+class HostEnvironment;
+class MenuStrip;
+class ServiceLogPanel;
+class TrafficPanel;
+
+// The bench's main window, named "MainWindow" because the module's dialogs
+// look it up by that name and open inside it. The "/lon" service menu strip
+// runs across the top, the dialogs appear in the stage below it, and docks
+// show the LON traffic, the service log, the host parameters, the state
+// machine and the instrument profile.
+class WorkbenchWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit WorkbenchWindow(HostEnvironment& host, QWidget* parent = nullptr);
+    ~WorkbenchWindow() override;
+
+    MenuStrip* menuStrip() const { return m_menu; }
+    TrafficPanel* trafficPanel() const { return m_traffic; }
+    ServiceLogPanel* serviceLogPanel() const { return m_log; }
+
+protected:
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QDockWidget* addPanel(QString const& title, QString const& name, QWidget* panel, Qt::DockWidgetArea area);
+    // Centres a dialog in the stage, kept inside the window.
+    void placeDialog(QWidget* dialog);
+
+    MenuStrip* m_menu = nullptr;
+    QWidget* m_stage = nullptr;
+    TrafficPanel* m_traffic = nullptr;
+    ServiceLogPanel* m_log = nullptr;
+};

@@ -1,0 +1,527 @@
+// The workbench as a user runs it: the built program, one process per run, on
+// a node memory file that lives between runs.
+#include <QApplication>
+#include <QDomDocument>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "module/LonCalibration.h"
+#include "sim/InstrumentProfile.h"
+#include "sim/LonSimulator.h"
+#include "support/HostFixture.h"
+
+namespace {
+
+// One workbench run; generous, since a loaded machine runs the suites in parallel.
+constexpr int kRunTimeoutMs = 30000;
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Export document as (key, value) rows in document order.
+using Values = QList<QPair<QString, QString>>;
+
+Values readValues(QString const& path)
+{
+    Values values;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    QDomDocument document;
+    if (!document.setContent(&file))
+        return values;
+    for (QDomElement row = document.documentElement().firstChildElement(QStringLiteral("value")); !row.isNull();
+         row = row.nextSiblingElement(QStringLiteral("value")))
+        values.append({row.attribute(QStringLiteral("key")), row.text()});
+    return values;
+}
+
+bool writeValues(QString const& path, Values const& values)
+{
+    QDomDocument document;
+    QDomElement root = document.createElement(QStringLiteral("calibration"));
+    document.appendChild(root);
+    for (auto const& row : values) {
+        QDomElement element = document.createElement(QStringLiteral("value"));
+        element.setAttribute(QStringLiteral("key"), row.first);
+        element.appendChild(document.createTextNode(row.second));
+        root.appendChild(element);
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(document.toByteArray(2)) > 0;
+}
+
+QString valueOf(Values const& values, QString const& key)
+{
+    for (auto const& row : values) {
+        if (row.first == key)
+            return row.second;
+    }
+    return QString();
+}
+
+QByteArray fileBytes(QString const& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_Workbench : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void listsEveryProfileNameFirst();
+    void headlessRunWithoutActionsDrivesTheLifecycle();
+    void exportHoldsExactlyTheKeysOfTheInstrument_data();
+    void exportHoldsExactlyTheKeysOfTheInstrument();
+    void importWritesConfirmedValuesOnly_data();
+    void importWritesConfirmedValuesOnly();
+    void importReportsValuesTheInstrumentDidNotTake();
+    void setValuePersistsAcrossRuns_data();
+    void setValuePersistsAcrossRuns();
+    void setRefusesWhatTheInstrumentCannotTake_data();
+    void setRefusesWhatTheInstrumentCannotTake();
+    void printedPdfShowsTheValues();
+    void screenshotsShowTheMenuAndEveryDialog_data();
+    void screenshotsShowTheMenuAndEveryDialog();
+    void failuresEndWithAClearMessage_data();
+    void failuresEndWithAClearMessage();
+
+private:
+    QString path(QString const& name) const { return m_dir->filePath(name); }
+    // Runs the workbench on this test's instrument, configuration and log files.
+    Run run(QString const& profile, QStringList const& arguments);
+    // The module's own export for the profile, linked into this process.
+    static QString referenceExport(InstrumentProfile const& profile);
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void tst_Workbench::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_Workbench::cleanup()
+{
+    m_dir.reset();
+    HostFixture::flushDeferredDeletes();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+Run tst_Workbench::run(QString const& profile, QStringList const& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QString const runtime = path(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+
+    QStringList all{QStringLiteral("--instrument"), path(QStringLiteral("instrument.json")), QStringLiteral("--config"),
+        path(QStringLiteral("config.ini")), QStringLiteral("--log"), path(QStringLiteral("service.log"))};
+    if (!profile.isEmpty())
+        all << QStringLiteral("--profile") << profile;
+    all << arguments;
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(LONCAL_WORKBENCH_PATH), all);
+    Run result;
+    if (!process.waitForFinished(kRunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = QStringLiteral("did not finish: ") + all.join(QLatin1Char(' '));
+        return result;
+    }
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QString tst_Workbench::referenceExport(InstrumentProfile const& profile)
+{
+    HostFixture host;
+    profile.applyToHost();
+    host.lon()->applyProfile(profile);
+    host.lon()->setAutoAnswer(true);
+    host.stateMachine()->setState(2);
+    LonCalibration module;
+    if (!module.initialize(&host.registry))
+        return QString();
+    module.startModule();
+    module.pollAllCalibrationValues(true);
+    if (!host.lon()->waitUntilIdle(5000))
+        return QString();
+    QDomDocument document;
+    module.writeAllCalibrationValuesToDom(document);
+    module.shutdownModule();
+    return document.toString(2);
+}
+
+void tst_Workbench::listsEveryProfileNameFirst()
+{
+    Run const result = run(QString(), {QStringLiteral("--list-profiles")});
+    QCOMPARE(result.status, 0);
+    QStringList names;
+    for (QString const& line : result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        names << line.section(QLatin1Char(' '), 0, 0);
+    QStringList expected;
+    for (InstrumentProfile const& profile : InstrumentProfile::all())
+        expected << profile.name;
+    QCOMPARE(names, expected);
+    // Listing needs no instrument, so none is created.
+    QVERIFY(!QFile::exists(path(QStringLiteral("instrument.json"))));
+}
+
+void tst_Workbench::headlessRunWithoutActionsDrivesTheLifecycle()
+{
+    Run const result = run(QString(), {QStringLiteral("--headless")});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    for (char const* step : {"suitable", "initialize  ok", "start       ok", "menu        /lon", "shut down"})
+        QVERIFY2(result.out.contains(QLatin1String(step)), step);
+    QVERIFY(result.out.contains(InstrumentProfile::defaultName()));
+    // A new instrument starts from the profile's memory and is kept.
+    LonSimulator lon;
+    QVERIFY(lon.loadMemory(path(QStringLiteral("instrument.json"))));
+}
+
+void tst_Workbench::exportHoldsExactlyTheKeysOfTheInstrument_data()
+{
+    QTest::addColumn<QString>("profile");
+    for (InstrumentProfile const& profile : InstrumentProfile::all())
+        QTest::newRow(qPrintable(profile.name)) << profile.name;
+}
+
+void tst_Workbench::exportHoldsExactlyTheKeysOfTheInstrument()
+{
+    QFETCH(QString, profile);
+    InstrumentProfile const* instrument = InstrumentProfile::find(profile);
+    QVERIFY(instrument != nullptr);
+
+    Run const result = run(profile, {QStringLiteral("--export"), path(QStringLiteral("export.xml"))});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+
+    // What the nodes hold is what the module, linked here, reads from the same instrument.
+    QString const expected = referenceExport(*instrument);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(QString::fromUtf8(fileBytes(path(QStringLiteral("export.xml")))), expected);
+
+    Values const values = readValues(path(QStringLiteral("export.xml")));
+    QVERIFY(!values.isEmpty());
+    QVERIFY(result.out.contains(QStringLiteral("exported %1 values").arg(values.size())));
+}
+
+void tst_Workbench::importWritesConfirmedValuesOnly_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("confirm");
+    QTest::addColumn<bool>("changes");
+    QTest::newRow("nt3-full-all") << QStringLiteral("nt3-full") << QStringLiteral("all") << true;
+    QTest::newRow("nt3-full-none") << QStringLiteral("nt3-full") << QStringLiteral("none") << false;
+    QTest::newRow("nt1-compact-all") << QStringLiteral("nt1-compact") << QStringLiteral("all") << true;
+    QTest::newRow("nt3-hvdc-hw7-all") << QStringLiteral("nt3-hvdc-hw7") << QStringLiteral("all") << true;
+}
+
+void tst_Workbench::importWritesConfirmedValuesOnly()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, confirm);
+    QFETCH(bool, changes);
+    QString const before = path(QStringLiteral("before.xml"));
+    QString const edited = path(QStringLiteral("edited.xml"));
+    QString const after = path(QStringLiteral("after.xml"));
+    QString const later = path(QStringLiteral("later.xml"));
+
+    Run result = run(profile, {QStringLiteral("--export"), before});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    Values const original = readValues(before);
+    QVERIFY(original.size() >= 3);
+    QByteArray const memoryBefore = fileBytes(path(QStringLiteral("instrument.json")));
+
+    // Three calibration constants move by one, within any field's range.
+    Values changed = original;
+    QList<int> rows;
+    for (int i = 0; i < changed.size() && rows.size() < 3; ++i) {
+        if (changed[i].first.isEmpty() || changed[i].first.contains(QLatin1String("Counter")))
+            continue;
+        int const value = changed[i].second.toInt();
+        changed[i].second = QString::number(value < 0 ? value + 1 : value - 1);
+        rows << i;
+    }
+    QCOMPARE(rows.size(), 3);
+    QVERIFY(writeValues(edited, changed));
+
+    result = run(profile,
+        {QStringLiteral("--import"), edited, QStringLiteral("--confirm"), confirm, QStringLiteral("--export"), after});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY(result.out.contains(
+        QStringLiteral("Load calibration: %1 loaded, %2 equal").arg(original.size()).arg(original.size() - 3)));
+    // Every differing value was asked about, with its old and new number.
+    QString const answer = changes ? QStringLiteral("Confirm: ") : QStringLiteral("Skip: ");
+    QCOMPARE(result.out.count(answer), 3);
+    for (int i : rows) {
+        QVERIFY2(
+            result.out.contains(
+                QStringLiteral(".%1: from %2 to %3").arg(original[i].first, original[i].second, changed[i].second)),
+            qPrintable(result.out));
+    }
+    QCOMPARE(readValues(after), changes ? changed : original);
+
+    // The node memory file holds the outcome after the program has ended.
+    QCOMPARE(fileBytes(path(QStringLiteral("instrument.json"))) != memoryBefore, changes);
+    result = run(profile, {QStringLiteral("--export"), later});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QCOMPARE(readValues(later), changes ? changed : original);
+}
+
+void tst_Workbench::importReportsValuesTheInstrumentDidNotTake()
+{
+    QString const before = path(QStringLiteral("before.xml"));
+    QString const edited = path(QStringLiteral("edited.xml"));
+    Run result = run(QString(), {QStringLiteral("--export"), before});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    Values values = readValues(before);
+    for (auto& row : values) {
+        if (row.first == QLatin1String("U-mains Gain"))
+            row.second = QStringLiteral("5");
+        if (row.first == QLatin1String("U-nom Offset"))
+            row.second = QStringLiteral("500"); // more than its byte holds
+    }
+    QVERIFY(writeValues(edited, values));
+
+    result = run(QString(), {QStringLiteral("--import"), edited, QStringLiteral("--confirm"), QStringLiteral("all")});
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(QLatin1String("U-nom Offset = 500")), qPrintable(result.err));
+    QVERIFY2(!result.err.contains(QLatin1String("U-mains Gain")), qPrintable(result.err));
+}
+
+void tst_Workbench::setValuePersistsAcrossRuns_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::newRow("nt3-full") << QStringLiteral("nt3-full")
+                              << QStringList{QStringLiteral("U-nom Offset=5"), QStringLiteral("I-iso Gain=-7")};
+    QTest::newRow("nt1-compact-counter-free")
+        << QStringLiteral("nt1-compact") << QStringList{QStringLiteral("U-nom Gain 8 kV (DC)=6")};
+    QTest::newRow("nt3-full-counter") << QStringLiteral("nt3-full")
+                                      << QStringList{QStringLiteral("VLF start Counter=400")};
+}
+
+void tst_Workbench::setValuePersistsAcrossRuns()
+{
+    QFETCH(QString, profile);
+    QFETCH(QStringList, assignments);
+    QStringList arguments;
+    for (QString const& assignment : assignments)
+        arguments << QStringLiteral("--set") << assignment;
+
+    Run result = run(profile, arguments);
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QString const log = QString::fromUtf8(fileBytes(path(QStringLiteral("service.log"))));
+    QVERIFY2(log.contains(QLatin1String("Switch on LON-Calibration mode")), qPrintable(log));
+
+    result = run(profile, {QStringLiteral("--export"), path(QStringLiteral("export.xml"))});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    Values const values = readValues(path(QStringLiteral("export.xml")));
+    for (QString const& assignment : assignments) {
+        QString const key = assignment.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(valueOf(values, key), assignment.section(QLatin1Char('='), 1));
+    }
+}
+
+void tst_Workbench::setRefusesWhatTheInstrumentCannotTake_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("assignment");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown-key") << QStringLiteral("nt3-full") << QStringLiteral("No such key=1")
+                                 << QStringLiteral("unknown key");
+    QTest::newRow("not-a-number") << QStringLiteral("nt3-full") << QStringLiteral("U-nom Offset=abc")
+                                  << QStringLiteral("not a whole number");
+    QTest::newRow("not-on-this-instrument") << QStringLiteral("nt1-compact") << QStringLiteral("VLF start Counter=3")
+                                            << QStringLiteral("not held by this instrument");
+    QTest::newRow("beyond-the-field") << QStringLiteral("nt3-full") << QStringLiteral("U-nom Offset=500")
+                                      << QStringLiteral("out of its range");
+}
+
+void tst_Workbench::setRefusesWhatTheInstrumentCannotTake()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, assignment);
+    QFETCH(QString, message);
+    QString const before = path(QStringLiteral("before.xml"));
+    QString const after = path(QStringLiteral("after.xml"));
+
+    Run result = run(profile, {QStringLiteral("--export"), before});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    result = run(profile, {QStringLiteral("--set"), assignment});
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+
+    // A refused value leaves the instrument as it was, in the file too.
+    result = run(profile, {QStringLiteral("--export"), after});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QCOMPARE(readValues(after), readValues(before));
+}
+
+void tst_Workbench::printedPdfShowsTheValues()
+{
+    QString const pdf = path(QStringLiteral("sheet/calibration.pdf"));
+    Run const result = run(QStringLiteral("nt3-full"),
+        {QStringLiteral("--set"), QStringLiteral("U-mains Gain=9"), QStringLiteral("--print"), pdf});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+
+    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QProcess process;
+    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    QString const text = QString::fromUtf8(process.readAllStandardOutput());
+    // The value just set, and values straight from the profile's memory.
+    for (char const* row : {"U-mains Gain +9\\b", "VLF start Counter +321\\b", "Surge Counter 2 kV x 100 +1234\\b"})
+        QVERIFY2(text.contains(QRegularExpression(QLatin1String(row))), qPrintable(text));
+}
+
+void tst_Workbench::screenshotsShowTheMenuAndEveryDialog_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QStringList>("dialogs");
+    QTest::newRow("nt3-full") << QStringLiteral("nt3-full")
+                              << QStringList{QStringLiteral("1-Info"), QStringLiteral("3-PSU"), QStringLiteral("4-ISO"),
+                                     QStringLiteral("5-DC"), QStringLiteral("6-BRN"),
+                                     QStringLiteral("7-Surge-Counters"), QStringLiteral("8-VLF"),
+                                     QStringLiteral("9-Alarm-Test"), QStringLiteral("10-Test-Functions")};
+    QTest::newRow("nt3-hvdc-hw7") << QStringLiteral("nt3-hvdc-hw7")
+                                  << QStringList{QStringLiteral("1-Info"), QStringLiteral("4-HV-DC-Configuration"),
+                                         QStringLiteral("5-DC"), QStringLiteral("10-Test-Functions")};
+}
+
+void tst_Workbench::screenshotsShowTheMenuAndEveryDialog()
+{
+    QFETCH(QString, profile);
+    QFETCH(QStringList, dialogs);
+    QString const folder = path(QStringLiteral("shots"));
+    Run const result = run(profile, {QStringLiteral("--screenshots"), folder});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+
+    QImage const menu(QDir(folder).filePath(QStringLiteral("menu.png")));
+    QVERIFY(!menu.isNull());
+    QVERIFY(menu.width() > 4 * menu.height());
+    QImage const window(QDir(folder).filePath(QStringLiteral("window.png")));
+    QVERIFY(window.width() > menu.width() && window.height() > menu.height());
+
+    QStringList shots = QDir(folder).entryList({QStringLiteral("[0-9]*.png")}, QDir::Files);
+    for (QString& shot : shots)
+        shot.chop(4);
+    std::sort(shots.begin(), shots.end(), [](QString const& a, QString const& b) {
+        return a.section(QLatin1Char('-'), 0, 0).toInt() < b.section(QLatin1Char('-'), 0, 0).toInt();
+    });
+    QCOMPARE(shots, dialogs);
+    for (QString const& shot : shots) {
+        QImage const image(QDir(folder).filePath(shot + QStringLiteral(".png")));
+        // A dialog with a title bar and at least one row, not an empty grab.
+        QVERIFY2(image.width() >= 200 && image.height() >= 100, qPrintable(shot));
+    }
+}
+
+void tst_Workbench::failuresEndWithAClearMessage_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QByteArray>("instrument"); // written first when not empty
+    QTest::addColumn<QByteArray>("input"); // the file handed to --import
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    QStringList const importInput{QStringLiteral("--import"), QStringLiteral("@input"), QStringLiteral("--confirm"),
+        QStringLiteral("all"), QStringLiteral("--export"), QStringLiteral("@output")};
+    QTest::newRow("unknown-profile") << QStringLiteral("no-such-instrument") << QByteArray() << QByteArray()
+                                     << QStringList{QStringLiteral("--export"), QStringLiteral("@output")} << 1
+                                     << QStringLiteral("unknown profile 'no-such-instrument'");
+    QTest::newRow("import-missing-file") << QString() << QByteArray() << QByteArray()
+                                         << QStringList{QStringLiteral("--import"), QStringLiteral("@missing"),
+                                                QStringLiteral("--confirm"), QStringLiteral("all")}
+                                         << 1 << QStringLiteral("cannot read");
+    QTest::newRow("import-not-xml") << QString() << QByteArray() << QByteArray("key=value\n") << importInput << 1
+                                    << QStringLiteral("not a calibration file");
+    QTest::newRow("import-empty") << QString() << QByteArray() << QByteArray("\n") << importInput << 1
+                                  << QStringLiteral("empty");
+    QTest::newRow("import-unknown-key")
+        << QString() << QByteArray()
+        << QByteArray("<calibration><value key=\"U-mains Gain\">1</value><value key=\"Bogus\">2</value></calibration>")
+        << importInput << 1 << QStringLiteral("\"Invalid file\"");
+    QTest::newRow("instrument-not-json") << QString() << QByteArray("{ not json") << QByteArray()
+                                         << QStringList{QStringLiteral("--export"), QStringLiteral("@output")} << 1
+                                         << QStringLiteral("cannot use instrument file");
+    QTest::newRow("instrument-of-another-profile")
+        << QStringLiteral("nt3-full") << QByteArray("{\"profile\": \"nt0\", \"variables\": {\"0x1275\": \"0102\"}}")
+        << QByteArray() << QStringList{QStringLiteral("--export"), QStringLiteral("@output")} << 1
+        << QStringLiteral("belongs to profile 'nt0', not 'nt3-full'");
+    QTest::newRow("import-without-confirm")
+        << QString() << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("--import"), QStringLiteral("@input")} << 2 << QStringLiteral("--confirm");
+    QTest::newRow("unknown-option") << QString() << QByteArray() << QByteArray()
+                                    << QStringList{QStringLiteral("--exprot"), QStringLiteral("@output")} << 2
+                                    << QStringLiteral("unknown option '--exprot'");
+}
+
+void tst_Workbench::failuresEndWithAClearMessage()
+{
+    QFETCH(QString, profile);
+    QFETCH(QByteArray, instrument);
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+
+    QString const instrumentFile = path(QStringLiteral("instrument.json"));
+    if (!instrument.isEmpty()) {
+        QFile file(instrumentFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(instrument);
+    }
+    if (!input.isEmpty()) {
+        QFile file(path(QStringLiteral("input.xml")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(input);
+    }
+    for (QString& argument : arguments) {
+        if (argument.startsWith(QLatin1Char('@')))
+            argument = path(argument.mid(1) + QStringLiteral(".xml"));
+    }
+
+    Run const result = run(profile, arguments);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.startsWith(QLatin1String("loncal-workbench: ")) && result.err.contains(message),
+        qPrintable(result.err));
+    // Nothing half done is left behind as if it had worked.
+    QVERIFY(!QFile::exists(path(QStringLiteral("output.xml"))));
+    if (!instrument.isEmpty())
+        QCOMPARE(fileBytes(instrumentFile), instrument);
+}
+
+QTEST_MAIN(tst_Workbench)
+#include "tst_workbench.moc"
