@@ -54,6 +54,8 @@ Kit const kPsu3{18, {0x300}, {{0x127B, kPsuV3}}, {0x1269}};
 Kit const kPsuOldKit{18, {}, {{0x1275, kPsuOld}}, {0x126A, 0x126B}};
 Kit const kHvSource3{19, {0x300}, {{0x1375, kHvs3}}, {0x136C, 0x136D, 0x136F}};
 Kit const kHvSourceOld{19, {}, {{0x1375, kHvsOld}}, {0x136C, 0x136D, 0x136F}};
+// Network type 3 always carries the 20-byte record, whatever the node's generation.
+Kit const kHvSource3Classic{19, {}, {{0x1375, kHvs3}}, {0x136C, 0x136D, 0x136F}};
 Kit const kSurgeNew{20, {0x206}, {{0x1475, kSurgeCalibration3}, {0x1479, kSurgeCounters3}}, {}};
 Kit const kSurgeClassic{20, {}, {{0x1475, kSurgeCalibration3}}, {}};
 Kit const kSurgeNsur{20, {}, {{0x1479, kSurgeCountersNsur}}, {}};
@@ -97,7 +99,7 @@ QList<InstrumentProfile> buildProfiles()
 
     profiles.append(make("nt3-classic", "network type 3, hardware 2: older PSU, surge counters in the calibration record",
                          3, 2,
-                         {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeClassic, kInsulationKit, kCascade3,
+                         {kControllerOld, kPsuOldKit, kHvSource3Classic, kSurgeClassic, kInsulationKit, kCascade3,
                           kBurnerKit, kVlf28}));
 
     InstrumentProfile adapter =

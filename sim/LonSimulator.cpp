@@ -17,6 +17,9 @@
 
 namespace {
 
+// Deliveries the calling thread is making right now (a receiver may unregister from inside one).
+thread_local int t_delivering = 0;
+
 // Network-variable indices a node writes under, each one below its poll index.
 constexpr unsigned char kWriteIndices[] = {116, 118, 120, 122, 129, 131, 133};
 
@@ -59,12 +62,20 @@ void LonSimulator::registerEvent(unsigned short nvId, QSharedPointer<ILonEvent> 
 
 void LonSimulator::unregisterEvent(QSharedPointer<ILonEvent> receiver)
 {
-    QMutexLocker lock(&m_mutex);
-    for (int i = m_receivers.size() - 1; i >= 0; --i) {
-        if (m_receivers.at(i).second == receiver)
-            m_receivers.removeAt(i);
+    {
+        QMutexLocker lock(&m_mutex);
+        for (int i = m_receivers.size() - 1; i >= 0; --i) {
+            if (m_receivers.at(i).second == receiver)
+                m_receivers.removeAt(i);
+        }
+        record(Record::Unregister, 0);
     }
-    record(Record::Unregister, 0);
+    // As with a real client, no delivery is still running into the receiver once
+    // this returns: a delivery another thread started is waited for.
+    if (t_delivering == 0) {
+        while (m_inFlight.loadAcquire() > 0)
+            QThread::yieldCurrentThread();
+    }
 }
 
 void LonSimulator::enableModuleStatus(QSharedPointer<ILonEvent>, bool enable)
@@ -299,6 +310,12 @@ bool LonSimulator::loadMemory(QString const& path, QString* error)
     return true;
 }
 
+int LonSimulator::streamingInterval() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_streamingMs;
+}
+
 int LonSimulator::pendingAnswers() const
 {
     return m_pending.loadAcquire();
@@ -358,13 +375,17 @@ void LonSimulator::deliver(unsigned short nvId, NVData const& data)
     {
         QMutexLocker lock(&m_mutex);
         record(Record::Delivery, nvId, data.bytes());
+        m_inFlight.fetchAndAddOrdered(1);
         for (auto const& entry : qAsConst(m_receivers)) {
             if (entry.first == nvId && !targets.contains(entry.second))
                 targets.append(entry.second);
         }
     }
+    ++t_delivering;
     for (auto const& receiver : qAsConst(targets))
         receiver->nvReceived(nvId, data);
+    --t_delivering;
+    m_inFlight.fetchAndAddOrdered(-1);
 }
 
 QList<LonSimulator::Record> LonSimulator::records() const

@@ -100,6 +100,7 @@ public:
     Faults faults() const;
     // Measurement period while module status is on; 0 streams nothing.
     void setStreamingInterval(int ms);
+    int streamingInterval() const;
     // Becomes the profile's instrument: nodes, versions, memory, measurements.
     void applyProfile(InstrumentProfile const& profile);
     QString profileName() const;
@@ -159,6 +160,7 @@ private:
     QString m_profileName;
     QList<unsigned short> m_measurements;
     QAtomicInt m_pending;
+    QAtomicInt m_inFlight;
     QThread* m_thread = nullptr;
     SimulatorWorker* m_worker = nullptr;
 };

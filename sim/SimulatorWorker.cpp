@@ -15,7 +15,7 @@ void SimulatorWorker::start()
 {
     m_streamTimer = new QTimer(this);
     connect(m_streamTimer, &QTimer::timeout, this, &SimulatorWorker::streamTick);
-    int const interval = m_simulator->m_streamingMs;
+    int const interval = m_simulator->streamingInterval();
     if (interval > 0)
         m_streamTimer->start(interval);
 }

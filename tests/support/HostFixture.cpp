@@ -61,6 +61,9 @@ HostFixture::HostFixture(Options const& options)
 
 HostFixture::~HostFixture()
 {
+    // The simulator's thread stops first: a late answer must not meet a service already gone.
+    if (m_lon)
+        m_lon->setAutoAnswer(false);
     m_mainWindow.reset();
     flushDeferredDeletes();
     ConfigStore::setAvailable(true);
