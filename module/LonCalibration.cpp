@@ -47,8 +47,12 @@ constexpr int kCounterRefreshFromState = 7;
 LonCalibration::LonCalibration() = default;
 
 // Owning pointers go with deleteLater in reverse declaration order; the node
-// table and the event handler follow.
-LonCalibration::~LonCalibration() = default;
+// table and the event handler follow. A module the host deletes without
+// shutting it down first still takes its dialogs off the host's window.
+LonCalibration::~LonCalibration()
+{
+    closeDialogs();
+}
 
 QString LonCalibration::getName() const
 {
@@ -157,7 +161,7 @@ void LonCalibration::performCalibrationInitialization()
     m_initializationPending = false;
     initLonCalibrationData();
     pollAllCalibrationValues(true);
-    QTimer::singleShot(kStartupCleanUpMs, this, &LonCalibration::cleanUp);
+    scheduleCleanUp(kStartupCleanUpMs);
 }
 
 void LonCalibration::initLonCalibrationData()
@@ -223,7 +227,17 @@ void LonCalibration::Prepared(QVariant oldState)
     enableLonModuleStatus(true);
     m_lon->pollNV(kVlfCounterPoll);
     m_lon->pollNV(kSurgeCounterPoll);
-    QTimer::singleShot(kCounterCleanUpMs, this, &LonCalibration::cleanUp);
+    scheduleCleanUp(kCounterCleanUpMs);
+}
+
+void LonCalibration::scheduleCleanUp(int ms)
+{
+    // One timer per request: a later request does not delay an earlier one.
+    auto* timer = new QTimer(&m_cleanUpTimers);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, &LonCalibration::cleanUp);
+    connect(timer, &QTimer::timeout, timer, &QObject::deleteLater);
+    timer->start(ms);
 }
 
 void LonCalibration::cleanUp()
@@ -240,17 +254,43 @@ void LonCalibration::cleanUp()
 void LonCalibration::shutdownModule()
 {
     if (m_lon != nullptr) {
+        // Reporting is switched off while the client is still known: nobody
+        // would receive the measurements it streams.
+        enableLonModuleStatus(false);
         m_lon->unregisterEvent(m_eventHandler);
         m_lon = nullptr;
     }
+    // Dialogs close before the objects that own them go, never left on the host's window.
+    closeDialogs();
     m_nodes.clear();
     m_testFunctions.reset();
     m_alarmTests.reset();
     m_eventHandler.reset();
     cleanUp();
+    // A pending clean-up would find nothing left to do; its timer goes now
+    // instead of outliving the module.
+    const QList<QTimer*> timers = m_cleanUpTimers.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTimer* timer : timers) {
+        timer->stop();
+        timer->deleteLater();
+    }
     removeMetaMethods();
     unregisterStateEvent();
     unregisterParameter(ParamServiceMode);
+}
+
+void LonCalibration::closeDialogs()
+{
+    // Closing sends nothing: the nodes' flag signals no longer reach the service record.
+    const NodeTable nodes = m_nodes;
+    for (auto const& node : nodes) {
+        node->disconnect(this);
+        node->cleanUp();
+    }
+    if (m_testFunctions)
+        m_testFunctions->closeDialogWindow();
+    if (m_alarmTests)
+        m_alarmTests->closeDialogWindow();
 }
 
 void LonCalibration::calibrationValuesReceived(unsigned char node, NVData const& data)

@@ -138,6 +138,7 @@ private:
     friend class LonCalibrationTestAccess;
 
     void performCalibrationInitialization();
+    void closeDialogs();
     void initLonCalibrationData();
     void updateMenuForState(NVT_FU_STATE state);
     bool isServiceEnabled() const;
@@ -146,6 +147,8 @@ private:
     void showPrintFailedDialog(QString const& text);
     // Enables the node buttons (positions 3 to 8) for the calibration state e.
     void enableNodeButtons(bool e);
+    // cleanUp() after `ms`, on a timer the module owns, so shutdown stops it.
+    void scheduleCleanUp(int ms);
 
     IModuleControl* m_control = nullptr;
     ILon* m_lon = nullptr;
@@ -164,4 +167,6 @@ private:
     ILoadFromStickCallback* m_loadCallback = nullptr;
     QMap<int, long long> m_loadedValues;
     bool m_initializationPending = false;
+    // Parent of the pending clean-up timers.
+    QObject m_cleanUpTimers;
 };

@@ -56,7 +56,11 @@ LonAlarmTests::LonAlarmTests(IModuleControl* control, ILon* lon) : m_lon(lon)
     GUIClient::initialize(control);
 }
 
-LonAlarmTests::~LonAlarmTests() = default;
+// A dialog of a replaced object is taken off the window with it.
+LonAlarmTests::~LonAlarmTests()
+{
+    closeDialogWindow();
+}
 
 DialogWindow* LonAlarmTests::dialog() const
 {
