@@ -1,5 +1,7 @@
 #include "ParameterService.h"
 
+#include <mutex>
+
 #include "ParameterReceiver.h"
 
 ParameterService::ParameterService(QObject* parent) : QObject(parent) {}
@@ -8,7 +10,7 @@ ParameterService::~ParameterService()
 {
     QList<ParameterReceiver*> receivers;
     {
-        QWriteLocker locker(&m_lock);
+        std::unique_lock<std::shared_mutex> locker(m_lock);
         receivers.swap(m_receivers);
     }
     // Receivers may outlive the service; they must not reach back into it.
@@ -26,7 +28,7 @@ void ParameterService::setParameter(Parameters parameter, long long value)
 {
     QList<ParameterReceiver*> receivers;
     {
-        QWriteLocker locker(&m_lock);
+        std::unique_lock<std::shared_mutex> locker(m_lock);
         m_values.insert(parameter, value);
         receivers = m_receivers;
     }
@@ -35,7 +37,7 @@ void ParameterService::setParameter(Parameters parameter, long long value)
     // A receiver may drop another (or itself) while it is told; ask the live list each time.
     for (ParameterReceiver* receiver : receivers) {
         {
-            QReadLocker locker(&m_lock);
+            std::shared_lock<std::shared_mutex> locker(m_lock);
             if (!m_receivers.contains(receiver))
                 continue;
         }
@@ -46,13 +48,13 @@ void ParameterService::setParameter(Parameters parameter, long long value)
 
 long long ParameterService::value(Parameters parameter, long long defaultValue) const
 {
-    QReadLocker locker(&m_lock);
+    std::shared_lock<std::shared_mutex> locker(m_lock);
     return m_values.value(parameter, defaultValue);
 }
 
 bool ParameterService::contains(Parameters parameter) const
 {
-    QReadLocker locker(&m_lock);
+    std::shared_lock<std::shared_mutex> locker(m_lock);
     return m_values.contains(parameter);
 }
 
@@ -60,13 +62,13 @@ void ParameterService::addReceiver(ParameterReceiver* receiver)
 {
     if (receiver == nullptr)
         return;
-    QWriteLocker locker(&m_lock);
+    std::unique_lock<std::shared_mutex> locker(m_lock);
     if (!m_receivers.contains(receiver))
         m_receivers.append(receiver);
 }
 
 void ParameterService::removeReceiver(ParameterReceiver* receiver)
 {
-    QWriteLocker locker(&m_lock);
+    std::unique_lock<std::shared_mutex> locker(m_lock);
     m_receivers.removeAll(receiver);
 }

@@ -6,7 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaObject>
-#include <QMutexLocker>
+#include <mutex>
 #include <QSaveFile>
 #include <QThread>
 #include <algorithm>
@@ -53,7 +53,7 @@ void LonSimulator::record(Record::Kind kind, unsigned short nvId, QByteArray con
 
 void LonSimulator::registerEvent(unsigned short nvId, QSharedPointer<ILonEvent> receiver)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (receiver.isNull())
         return;
     m_receivers.append({nvId, receiver});
@@ -63,7 +63,7 @@ void LonSimulator::registerEvent(unsigned short nvId, QSharedPointer<ILonEvent> 
 void LonSimulator::unregisterEvent(QSharedPointer<ILonEvent> receiver)
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         for (int i = m_receivers.size() - 1; i >= 0; --i) {
             if (m_receivers.at(i).second == receiver)
                 m_receivers.removeAt(i);
@@ -80,27 +80,36 @@ void LonSimulator::unregisterEvent(QSharedPointer<ILonEvent> receiver)
 
 void LonSimulator::enableModuleStatus(QSharedPointer<ILonEvent>, bool enable)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_moduleStatus = enable;
     record(Record::ModuleStatus, 0, QByteArray(), enable);
 }
 
 void LonSimulator::pollNV(unsigned short nvId)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     record(Record::Poll, nvId);
     // A node that does not exist, or a variable it does not have, never answers.
     if (!m_autoAnswer || m_worker == nullptr || !m_memory.contains(nvId))
         return;
     m_pending.fetchAndAddOrdered(1);
-    SimulatorWorker* worker = m_worker;
-    Faults const faults = m_faults;
-    QMetaObject::invokeMethod(worker, [worker, nvId, faults] { worker->schedule(nvId, faults); }, Qt::QueuedConnection);
+    // The poll waits in the simulator's own queue, under its mutex; the worker
+    // is only woken through Qt's.
+    m_pollQueue.push_back({nvId, m_faults});
+    QMetaObject::invokeMethod(m_worker, "drainPolls", Qt::QueuedConnection);
+}
+
+QList<LonSimulator::QueuedPoll> LonSimulator::takeQueuedPolls()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QList<QueuedPoll> polls;
+    polls.swap(m_pollQueue);
+    return polls;
 }
 
 bool LonSimulator::sendNV(unsigned short nvId, NVData const& data)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     bool const accepted = m_sendResult && !m_faults.failWrites;
     record(Record::Send, nvId, data.bytes(), accepted);
     if (accepted)
@@ -112,7 +121,7 @@ void LonSimulator::answerPoll(unsigned short nvId)
 {
     QByteArray bytes;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         bytes = m_memory.value(nvId);
     }
     deliver(nvId, NVData(bytes));
@@ -120,13 +129,13 @@ void LonSimulator::answerPoll(unsigned short nvId)
 
 bool LonSimulator::checkNodeVersion(unsigned char node, unsigned short version)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_nodeVersions.value(node).contains(version);
 }
 
 QList<unsigned char> LonSimulator::getNodeList()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QList<unsigned char> nodes = m_nodeVersions.keys();
     std::sort(nodes.begin(), nodes.end());
     return nodes;
@@ -134,31 +143,31 @@ QList<unsigned char> LonSimulator::getNodeList()
 
 bool LonSimulator::hasDMeas()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_dMeas;
 }
 
 void LonSimulator::setNodeVersions(unsigned char node, QList<unsigned short> const& versions)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_nodeVersions.insert(node, versions);
 }
 
 void LonSimulator::removeNode(unsigned char node)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_nodeVersions.remove(node);
 }
 
 void LonSimulator::setDMeas(bool dMeas)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_dMeas = dMeas;
 }
 
 void LonSimulator::setSendResult(bool accepted)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_sendResult = accepted;
 }
 
@@ -167,6 +176,7 @@ void LonSimulator::setAutoAnswer(bool enabled)
     if (enabled && m_thread == nullptr) {
         m_thread = new QThread();
         m_thread->setObjectName(QStringLiteral("lon-simulator"));
+        m_workerGone.storeRelease(0);
         m_worker = new SimulatorWorker(this);
         m_worker->moveToThread(m_thread);
         connect(m_thread, &QThread::started, m_worker, &SimulatorWorker::start);
@@ -174,7 +184,7 @@ void LonSimulator::setAutoAnswer(bool enabled)
         m_thread->start();
     }
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_autoAnswer = enabled;
     }
     if (!enabled)
@@ -183,7 +193,7 @@ void LonSimulator::setAutoAnswer(bool enabled)
 
 bool LonSimulator::isAutoAnswer() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_autoAnswer;
 }
 
@@ -192,33 +202,40 @@ void LonSimulator::stopThread()
     if (m_thread == nullptr)
         return;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_autoAnswer = false;
     }
     m_thread->quit();
     m_thread->wait();
+    // The worker's last act on its thread is to say it is gone; reading that
+    // makes everything it did visible here (also to thread checkers, which
+    // cannot see inside QThread::wait).
+    for (int spin = 0; spin < 100000 && m_workerGone.loadAcquire() == 0; ++spin)
+        QThread::yieldCurrentThread();
     delete m_thread;
     m_thread = nullptr;
     m_worker = nullptr;
     m_pending.storeRelease(0);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pollQueue.clear();
 }
 
 void LonSimulator::setFaults(Faults const& faults)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_faults = faults;
 }
 
 LonSimulator::Faults LonSimulator::faults() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_faults;
 }
 
 void LonSimulator::setStreamingInterval(int ms)
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_streamingMs = ms;
     }
     if (m_worker != nullptr)
@@ -227,7 +244,7 @@ void LonSimulator::setStreamingInterval(int ms)
 
 void LonSimulator::applyProfile(InstrumentProfile const& profile)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_profileName = profile.name;
     m_nodeVersions.clear();
     for (InstrumentProfile::Node const& node : profile.nodes)
@@ -241,13 +258,13 @@ void LonSimulator::applyProfile(InstrumentProfile const& profile)
 
 QString LonSimulator::profileName() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_profileName;
 }
 
 QList<unsigned short> LonSimulator::measurements() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_measurements;
 }
 
@@ -256,7 +273,7 @@ bool LonSimulator::saveMemory(QString const& path, QString* error) const
     QJsonObject variables;
     QString profile;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         profile = m_profileName;
         for (auto it = m_memory.cbegin(); it != m_memory.cend(); ++it)
             variables.insert(QStringLiteral("0x") + QString::number(it.key(), 16).toUpper().rightJustified(4, QLatin1Char('0')),
@@ -304,7 +321,7 @@ bool LonSimulator::loadMemory(QString const& path, QString* error)
             return fail(QStringLiteral("%1: bad variable %2").arg(path, it.key()));
         memory.insert(static_cast<unsigned short>(id), bytes);
     }
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (auto it = memory.cbegin(); it != memory.cend(); ++it)
         m_memory.insert(it.key(), it.value());
     return true;
@@ -312,7 +329,7 @@ bool LonSimulator::loadMemory(QString const& path, QString* error)
 
 int LonSimulator::streamingInterval() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_streamingMs;
 }
 
@@ -348,13 +365,13 @@ void LonSimulator::deliverMeasurements(quint64 tick)
 
 void LonSimulator::setMemory(unsigned short nvId, QByteArray const& bytes)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_memory.insert(nvId, bytes);
 }
 
 QByteArray LonSimulator::memory(unsigned short nvId) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_memory.value(nvId);
 }
 
@@ -373,7 +390,7 @@ void LonSimulator::deliver(unsigned short nvId, NVData const& data)
     // Receivers are called outside the lock: they may call back into the client.
     QList<QSharedPointer<ILonEvent>> targets;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         record(Record::Delivery, nvId, data.bytes());
         m_inFlight.fetchAndAddOrdered(1);
         for (auto const& entry : qAsConst(m_receivers)) {
@@ -390,13 +407,13 @@ void LonSimulator::deliver(unsigned short nvId, NVData const& data)
 
 QList<LonSimulator::Record> LonSimulator::records() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_records;
 }
 
 QList<LonSimulator::Record> LonSimulator::records(Record::Kind kind) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QList<Record> result;
     for (Record const& entry : m_records) {
         if (entry.kind == kind)
@@ -439,18 +456,18 @@ QList<bool> LonSimulator::moduleStatusCalls() const
 
 bool LonSimulator::isModuleStatusOn() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_moduleStatus;
 }
 
 int LonSimulator::receiverCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_receivers.size();
 }
 
 void LonSimulator::clearRecords()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_records.clear();
 }

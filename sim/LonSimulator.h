@@ -5,7 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QAtomicInt>
-#include <QMutex>
+#include <mutex>
 #include <QObject>
 #include <QSharedPointer>
 
@@ -141,11 +141,19 @@ private:
     friend class SimulatorWorker;
 
     void record(Record::Kind kind, unsigned short nvId, QByteArray const& bytes = QByteArray(), bool flag = false);
+    // A poll on its way to the worker, with the faults on when it was made.
+    struct QueuedPoll
+    {
+        unsigned short nvId;
+        Faults faults;
+    };
+    QList<QueuedPoll> takeQueuedPolls();
     void answerPoll(unsigned short nvId);
     void deliverMeasurements(quint64 tick);
     void stopThread();
 
-    mutable QMutex m_mutex;
+    // A standard mutex: thread checkers see it (the Qt one hides in the Qt library).
+    mutable std::mutex m_mutex;
     QElapsedTimer m_clock;
     QList<Record> m_records;
     QList<QPair<unsigned short, QSharedPointer<ILonEvent>>> m_receivers;
@@ -159,8 +167,10 @@ private:
     int m_streamingMs = 250;
     QString m_profileName;
     QList<unsigned short> m_measurements;
+    QList<QueuedPoll> m_pollQueue;
     QAtomicInt m_pending;
     QAtomicInt m_inFlight;
+    QAtomicInt m_workerGone;
     QThread* m_thread = nullptr;
     SimulatorWorker* m_worker = nullptr;
 };

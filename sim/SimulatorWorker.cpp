@@ -9,7 +9,10 @@ SimulatorWorker::SimulatorWorker(LonSimulator* simulator)
 {
 }
 
-SimulatorWorker::~SimulatorWorker() = default;
+SimulatorWorker::~SimulatorWorker()
+{
+    m_simulator->m_workerGone.storeRelease(1);
+}
 
 void SimulatorWorker::start()
 {
@@ -28,6 +31,13 @@ void SimulatorWorker::setStreamingInterval(int ms)
         m_streamTimer->start(ms);
     else
         m_streamTimer->stop();
+}
+
+void SimulatorWorker::drainPolls()
+{
+    const QList<LonSimulator::QueuedPoll> polls = m_simulator->takeQueuedPolls();
+    for (LonSimulator::QueuedPoll const& poll : polls)
+        schedule(poll.nvId, poll.faults);
 }
 
 void SimulatorWorker::schedule(unsigned short nvId, LonSimulator::Faults const& faults)

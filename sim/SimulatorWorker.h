@@ -20,12 +20,12 @@ public:
 public slots:
     void start();
     void setStreamingInterval(int ms);
-
-public:
-    // Answers the poll with the faults that were on when it was made.
-    void schedule(unsigned short nvId, LonSimulator::Faults const& faults);
+    // Schedules the answers of every poll waiting in the simulator's queue.
+    void drainPolls();
 
 private:
+    // Answers the poll with the faults that were on when it was made.
+    void schedule(unsigned short nvId, LonSimulator::Faults const& faults);
     void streamTick();
 
     LonSimulator* m_simulator;
