@@ -231,7 +231,7 @@ void NodeLonCalibrationBase::setMeasurementValue(MeasurementParameters parameter
     NumberEdit* edit = m_displayEdits.value(parameter);
     if (edit == nullptr)
         return;
-    edit->showNumber(value);
+    showIfChanged(edit, value);
     // The mains values are only meaningful to a person who may calibrate them.
     if (parameter >= MainsVoltage && parameter <= MainsCurrentExt)
         edit->setEnabled(m_mode == CalibrationModeFull);
@@ -263,10 +263,12 @@ CalibrationParameters NodeLonCalibrationBase::getKey(NumberEdit const* edit) con
 
 void NodeLonCalibrationBase::valueReceived(CalibrationParameters parameter, bool bEnable)
 {
-    NumberEdit* edit = m_calibrationEdits.value(parameter);
-    if (edit == nullptr)
-        return;
+    if (NumberEdit* edit = m_calibrationEdits.value(parameter))
+        refresh(parameter, edit, bEnable);
+}
 
+void NodeLonCalibrationBase::refresh(CalibrationParameters parameter, NumberEdit* edit, bool bEnable)
+{
     long long value = 0;
     bool valid = false;
     if (!getValueFromInternalBuffer(parameter, value, &valid) || !valid)
@@ -291,15 +293,26 @@ void NodeLonCalibrationBase::valueReceived(CalibrationParameters parameter, bool
             break;
         }
     }
-    edit->showNumber(value);
-    edit->setEnabled(editable);
+    showIfChanged(edit, value);
+    // The field's own setting, not what a disabled dialog makes of it.
+    if (edit->testAttribute(Qt::WA_ForceDisabled) == editable)
+        edit->setEnabled(editable);
 }
 
 void NodeLonCalibrationBase::valueReceived(bool bEnable)
 {
-    const QList<CalibrationParameters> keys = m_calibrationEdits.keys();
-    for (CalibrationParameters parameter : keys)
-        valueReceived(parameter, bEnable);
+    // A shared copy of the table (no allocation) keeps the walk safe.
+    const auto edits = m_calibrationEdits;
+    for (auto it = edits.cbegin(); it != edits.cend(); ++it)
+        refresh(it.key(), it.value(), bEnable);
+}
+
+void NodeLonCalibrationBase::showIfChanged(NumberEdit* edit, long long value)
+{
+    // Records come again at every poll and measurements often repeat; drawing
+    // the number is most of what a refresh costs, and the same number looks the same.
+    if (!edit->isShowNumber() || edit->getNumber() != value)
+        edit->showNumber(value);
 }
 
 void NodeLonCalibrationBase::calibrationValueChanged(NumberEdit* edit)

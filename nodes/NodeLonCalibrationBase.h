@@ -105,6 +105,9 @@ protected:
     static void setButtonImage(QAbstractButton* button, QString const& path, int width, int height);
 
 private:
+    // Shows the buffered value of one parameter in its edit and sets whether it may be edited.
+    void refresh(LonCalibrationTypes::CalibrationParameters parameter, NumberEdit* edit, bool bEnable);
+    static void showIfChanged(NumberEdit* edit, long long value);
     NumberEdit* makeEdit(QWidget* parent, int& row, int x, int width, unsigned char digits, unsigned char decimals,
                          unsigned int fieldWidth, bool flag);
 

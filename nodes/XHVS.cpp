@@ -1,5 +1,7 @@
 #include "nodes/XHVS.h"
 
+#include <QTimer>
+
 #include "host/ConfigStore.h"
 #include "host/ILon.h"
 #include "host/IModule.h"
@@ -167,10 +169,17 @@ void XHVS::pollCalibrationValues()
 {
     if (m_lon == nullptr)
         return;
-    if (m_received)
+    if (m_received) {
         emit valueReceived();
-    else
-        m_lon->pollNV(kPollId);
+        return;
+    }
+    // Burner and cascade share this source and both ask for it in the same
+    // pass (the start-up poll of every node): one question answers both.
+    if (m_pollPending)
+        return;
+    m_pollPending = true;
+    QTimer::singleShot(0, this, [this] { m_pollPending = false; });
+    m_lon->pollNV(kPollId);
 }
 
 void XHVS::sendCalibUpdateToLon()

@@ -42,5 +42,7 @@ private:
     NVT_CAL_VHVS m_calibration{};
     NVH_CAL_HHVS m_calibration3{};
     bool m_received = false;
+    // A poll went out in this pass of the event loop.
+    bool m_pollPending = false;
     CompensationValues m_compensation;
 };

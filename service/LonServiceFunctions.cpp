@@ -117,7 +117,11 @@ LonServiceFunctions::LonServiceFunctions(IModuleControl* control, ILon* lon, ISt
     sendServiceRecord();
 }
 
-LonServiceFunctions::~LonServiceFunctions() = default;
+// A dialog of a replaced object is taken off the window with it.
+LonServiceFunctions::~LonServiceFunctions()
+{
+    closeDialogWindow();
+}
 
 DialogWindow* LonServiceFunctions::dialog() const
 {
