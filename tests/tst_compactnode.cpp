@@ -10,6 +10,8 @@
 #include "host/ParameterService.h"
 #include "nodes/CompactLonCalibration.h"
 #include "sim/LonSimulator.h"
+#include "support/ByteImage.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
@@ -22,36 +24,6 @@ char const* const kKey80 = "/Calibration/InternalG/IGC80KV";
 char const* const kKey40 = "/Calibration/InternalG/IGC40KV";
 char const* const kKey32 = "/Calibration/InternalG/IGC32KV";
 char const* const kKey8 = "/Calibration/InternalG/IGC8KV";
-
-QStringList shownRows(QWidget* dialog)
-{
-    QList<QWidget*> rows;
-    const QList<QWidget*> children = dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* child : children) {
-        if (qobject_cast<ColoredLabel*>(child) || qobject_cast<NumberEdit*>(child))
-            rows.append(child);
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](QWidget* a, QWidget* b) { return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y()); });
-    QStringList texts;
-    for (QWidget* row : qAsConst(rows)) {
-        if (auto* title = qobject_cast<ColoredLabel*>(row)) {
-            texts << QLatin1Char('[') + title->text() + QLatin1Char(']');
-            continue;
-        }
-        auto* edit = static_cast<NumberEdit*>(row);
-        texts << (edit->unitText().isEmpty() ? edit->labelText() : edit->labelText() + '|' + edit->unitText());
-    }
-    return texts;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 int configValue(char const* key)
 {

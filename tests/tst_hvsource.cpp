@@ -12,20 +12,12 @@
 #include "nodes/BRNLonCalibration.h"
 #include "nodes/XHVS.h"
 #include "sim/LonSimulator.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
 
 namespace {
-
-QList<NumberEdit*> rowsInOrder(QWidget* dialog)
-{
-    QList<NumberEdit*> rows = dialog->findChildren<NumberEdit*>(QString(), Qt::FindDirectChildrenOnly);
-    std::sort(rows.begin(), rows.end(), [](NumberEdit* a, NumberEdit* b) {
-        return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y());
-    });
-    return rows;
-}
 
 // Distinct bytes, most of them negative as signed numbers.
 QByteArray record(int size)

@@ -9,28 +9,13 @@
 #include "host/NumberEdit.h"
 #include "nodes/DSLLonCalibration.h"
 #include "sim/LonSimulator.h"
+#include "support/ByteImage.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
 
 namespace {
-
-QList<NumberEdit*> rowsInOrder(QWidget* dialog)
-{
-    QList<NumberEdit*> rows = dialog->findChildren<NumberEdit*>(QString(), Qt::FindDirectChildrenOnly);
-    std::sort(rows.begin(), rows.end(), [](NumberEdit* a, NumberEdit* b) {
-        return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y());
-    });
-    return rows;
-}
-
-QByteArray bytes(std::initializer_list<unsigned char> values)
-{
-    QByteArray result;
-    for (unsigned char value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 // Bytes 0 and 1 are never shown; they must survive every write.
 QByteArray const kRecord = bytes({0xA5, 0x5A, 0xF3, 0x24});

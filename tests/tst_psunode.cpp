@@ -9,29 +9,13 @@
 #include "host/NumberEdit.h"
 #include "nodes/PSULonCalibration.h"
 #include "sim/LonSimulator.h"
+#include "support/ByteImage.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
 
 namespace {
-
-// The dialog's number rows as a person reads them: column by column, top to bottom.
-QList<NumberEdit*> rowsInOrder(QWidget* dialog)
-{
-    QList<NumberEdit*> rows = dialog->findChildren<NumberEdit*>(QString(), Qt::FindDirectChildrenOnly);
-    std::sort(rows.begin(), rows.end(), [](NumberEdit* a, NumberEdit* b) {
-        return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y());
-    });
-    return rows;
-}
-
-QByteArray bytes(std::initializer_list<unsigned char> values)
-{
-    QByteArray result;
-    for (unsigned char value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 // Distinct bytes, several of them negative as signed numbers.
 QByteArray const kRecord6 = bytes({0x81, 0x12, 0xF3, 0x24, 0x95, 0x36});

@@ -8,6 +8,8 @@
 #include "host/NumberEdit.h"
 #include "nodes/SURLonCalibration.h"
 #include "sim/LonSimulator.h"
+#include "support/ByteImage.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
@@ -16,38 +18,6 @@ namespace {
 
 // Counter values 53..58 as the node object reports them; -1: not held.
 using Counters = QList<int>;
-
-// The dialog as a person reads it, column by column from the top: titles as
-// "[text]", edits as "label|unit".
-QStringList shownRows(QWidget* dialog)
-{
-    QList<QWidget*> rows;
-    const QList<QWidget*> children = dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* child : children) {
-        if (qobject_cast<ColoredLabel*>(child) || qobject_cast<NumberEdit*>(child))
-            rows.append(child);
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](QWidget* a, QWidget* b) { return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y()); });
-    QStringList texts;
-    for (QWidget* row : qAsConst(rows)) {
-        if (auto* title = qobject_cast<ColoredLabel*>(row)) {
-            texts << QLatin1Char('[') + title->text() + QLatin1Char(']');
-            continue;
-        }
-        auto* edit = static_cast<NumberEdit*>(row);
-        texts << (edit->unitText().isEmpty() ? edit->labelText() : edit->labelText() + '|' + edit->unitText());
-    }
-    return texts;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 } // namespace
 

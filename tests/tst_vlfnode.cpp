@@ -12,6 +12,8 @@
 #include "module/ILonCalibrationDCCallback.h"
 #include "nodes/VLFLonCalibration.h"
 #include "sim/LonSimulator.h"
+#include "support/ByteImage.h"
+#include "support/DialogRows.h"
 #include "support/HostFixture.h"
 
 using namespace LonCalibrationTypes;
@@ -35,36 +37,6 @@ public:
     bool hvReady = true;
     QList<QPair<unsigned int, unsigned int>> sets;
 };
-
-QStringList shownRows(QWidget* dialog)
-{
-    QList<QWidget*> rows;
-    const QList<QWidget*> children = dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* child : children) {
-        if (qobject_cast<ColoredLabel*>(child) || qobject_cast<NumberEdit*>(child))
-            rows.append(child);
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](QWidget* a, QWidget* b) { return qMakePair(a->x(), a->y()) < qMakePair(b->x(), b->y()); });
-    QStringList texts;
-    for (QWidget* row : qAsConst(rows)) {
-        if (auto* title = qobject_cast<ColoredLabel*>(row)) {
-            texts << QLatin1Char('[') + title->text() + QLatin1Char(']');
-            continue;
-        }
-        auto* edit = static_cast<NumberEdit*>(row);
-        texts << (edit->unitText().isEmpty() ? edit->labelText() : edit->labelText() + '|' + edit->unitText());
-    }
-    return texts;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 // Twelve distinct signed corrections.
 QByteArray correctionsRecord()
