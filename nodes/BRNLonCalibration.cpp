@@ -1,5 +1,7 @@
 #include "nodes/BRNLonCalibration.h"
 
+#include "nodes/ByteLayout.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -18,23 +20,13 @@ constexpr unsigned short kWriteId = 0x1B74;
 constexpr int kLeftWidth = 300;
 constexpr int kRightWidth = 250;
 
-struct ByteField
-{
-    CalibrationParameters parameter;
-    int byte;
-};
-
 constexpr ByteField kLayout[] = {
     {UBrnLvOffset, 0}, {UBrnLvGain, 1}, {IBrnLvOffset, 2}, {IBrnLvGain, 3}, {IBrnHvOffset, 4}, {IBrnHvGain, 5},
 };
 
 int byteOf(CalibrationParameters parameter)
 {
-    for (ByteField const& field : kLayout) {
-        if (field.parameter == parameter)
-            return field.byte;
-    }
-    return -1;
+    return byteOf(kLayout, parameter);
 }
 
 // The HV-source rows the burner dialog shows.

@@ -1,5 +1,7 @@
 #include "nodes/CascLonCalibration.h"
 
+#include "nodes/ByteLayout.h"
+
 #include "nodes/CompensationValues.h"
 
 #include <algorithm>
@@ -25,12 +27,6 @@ constexpr unsigned short kWriteId = 0x1574;
 constexpr int kLeftWidth = 300;
 constexpr int kRightWidth = 250;
 
-struct ByteField
-{
-    CalibrationParameters parameter;
-    int byte;
-};
-
 // Both generations of the cascade record share this layout.
 constexpr ByteField kLayout[] = {
     {UMaxOffset, 0},
@@ -41,11 +37,7 @@ constexpr ByteField kLayout[] = {
 
 int byteOf(CalibrationParameters parameter)
 {
-    for (ByteField const& field : kLayout) {
-        if (field.parameter == parameter)
-            return field.byte;
-    }
-    return -1;
+    return byteOf(kLayout, parameter);
 }
 
 constexpr CalibrationParameters kHvSourceGains[] = {UNomGain80kV, UNomGain40kV, UNomGain32kV, UNomGain8kV,

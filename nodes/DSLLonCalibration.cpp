@@ -1,5 +1,7 @@
 #include "nodes/DSLLonCalibration.h"
 
+#include "nodes/ByteLayout.h"
+
 #include <QAbstractButton>
 #include <QMetaObject>
 
@@ -17,12 +19,6 @@ constexpr unsigned short kPollId = 0x1675;
 constexpr unsigned short kWriteId = 0x1674;
 constexpr int kDialogWidth = 350;
 
-struct ByteField
-{
-    CalibrationParameters parameter;
-    int byte;
-};
-
 // Bytes 0 and 1 are not shown and go back to the node as received.
 constexpr ByteField kLayout[] = {
     {IIsoOffset, 2},
@@ -31,23 +27,7 @@ constexpr ByteField kLayout[] = {
 
 int byteOf(CalibrationParameters parameter)
 {
-    for (ByteField const& field : kLayout) {
-        if (field.parameter == parameter)
-            return field.byte;
-    }
-    return -1;
-}
-
-template <typename Record>
-long long signedByte(Record const& record, int byte)
-{
-    return static_cast<signed char>(reinterpret_cast<unsigned char const*>(&record)[byte]);
-}
-
-template <typename Record>
-void storeLowByte(Record& record, int byte, long long value)
-{
-    reinterpret_cast<unsigned char*>(&record)[byte] = static_cast<unsigned char>(value & 0xFF);
+    return byteOf(kLayout, parameter);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "nodes/PSULonCalibration.h"
 
+#include "nodes/ByteLayout.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 
@@ -22,12 +24,6 @@ constexpr unsigned short kPollId3 = 0x127B;
 constexpr unsigned short kWriteId3 = 0x127A;
 constexpr int kDialogWidth = 350;
 
-struct ByteField
-{
-    CalibrationParameters parameter;
-    int byte;
-};
-
 constexpr ByteField kLayout[] = {
     {UMainsOffset, 0},
     {UMainsGain, 1},
@@ -39,18 +35,6 @@ constexpr ByteField kLayout3[] = {
     {UMainsOffset, 0},   {UMainsGain, 1},    {IMainsOffsetInt, 2},
     {IMainsGainInt, 3},  {IMainsOffsetExt, 4}, {IMainsGainExt, 5},
 };
-
-template <typename Record>
-long long signedByte(Record const& record, int byte)
-{
-    return static_cast<signed char>(reinterpret_cast<unsigned char const*>(&record)[byte]);
-}
-
-template <typename Record>
-void storeLowByte(Record& record, int byte, long long value)
-{
-    reinterpret_cast<unsigned char*>(&record)[byte] = static_cast<unsigned char>(value & 0xFF);
-}
 
 } // namespace
 
@@ -65,18 +49,7 @@ PSULonCalibration::PSULonCalibration(IModuleControl* control, ILon* lon) : NodeL
 
 int PSULonCalibration::byteOf(CalibrationParameters parameter) const
 {
-    if (m_version3) {
-        for (ByteField const& field : kLayout3) {
-            if (field.parameter == parameter)
-                return field.byte;
-        }
-    } else {
-        for (ByteField const& field : kLayout) {
-            if (field.parameter == parameter)
-                return field.byte;
-        }
-    }
-    return -1;
+    return m_version3 ? ::byteOf(kLayout3, parameter) : ::byteOf(kLayout, parameter);
 }
 
 void PSULonCalibration::addElements(QWidget* parent, int& row, int x, int width)

@@ -1,5 +1,7 @@
 #include "nodes/XHVS.h"
 
+#include "nodes/ByteLayout.h"
+
 #include <QTimer>
 
 #include "host/ConfigStore.h"
@@ -19,12 +21,6 @@ constexpr unsigned char kCompensationNode = 17;
 constexpr unsigned short kPollId = 0x1375;
 constexpr unsigned short kWriteId = 0x1374;
 
-struct ByteField
-{
-    CalibrationParameters parameter;
-    int byte;
-};
-
 // Bytes 4, 10 and 11 are not shown and go back to the node as received.
 constexpr ByteField kLayout[] = {
     {UNomOffset, 0}, {UNomGain2kV, 1}, {UNomGain8kV, 2}, {UNomGain32kV, 3}, {UNomGain80kV, 5}, {UNomGainBrn, 6},
@@ -41,28 +37,6 @@ constexpr ByteField kLayout3[] = {
 
 // The enable flag of network type 3: an unsigned 0 or 1.
 constexpr int kEnableByte3 = 12;
-
-template <std::size_t N>
-int byteOf(ByteField const (&layout)[N], CalibrationParameters parameter)
-{
-    for (ByteField const& field : layout) {
-        if (field.parameter == parameter)
-            return field.byte;
-    }
-    return -1;
-}
-
-template <typename Record>
-unsigned char& byteAt(Record& record, int byte)
-{
-    return reinterpret_cast<unsigned char*>(&record)[byte];
-}
-
-template <typename Record>
-unsigned char byteAt(Record const& record, int byte)
-{
-    return reinterpret_cast<unsigned char const*>(&record)[byte];
-}
 
 bool isNetworkType3()
 {
