@@ -136,18 +136,25 @@ NumberEdit* NodeLonCalibrationBase::makeEdit(QWidget* parent, int& row, int x, i
     return edit;
 }
 
+// An editable constant: labelled, limited to its field, disabled until the node has answered.
+NumberEdit* NodeLonCalibrationBase::registerCalibrationEdit(NumberEdit* edit, CalibrationParameters parameter,
+                                                            long long minimum, long long maximum)
+{
+    edit->setLabelText(calibrationParameterName(parameter), kLabelWidth);
+    edit->setRange(minimum, maximum);
+    edit->setEnabled(false);
+    m_calibrationEdits.insert(parameter, edit);
+    connect(edit, &NumberEdit::numberChanged, this, &NodeLonCalibrationBase::calibrationValueChanged);
+    return edit;
+}
+
 NumberEdit* NodeLonCalibrationBase::addCalibrationNumberEdit(QWidget* parent, int& row, int x, int width,
                                                              CalibrationParameters parameter, unsigned char digits,
                                                              unsigned char decimals, QString const& unit)
 {
     NumberEdit* edit = makeEdit(parent, row, x, width, digits, decimals, 40, false);
-    edit->setLabelText(calibrationParameterName(parameter), kLabelWidth);
     edit->setUnitText(unit, width - 30);
-    edit->setRange(-128, 127);
-    edit->setEnabled(false);
-    m_calibrationEdits.insert(parameter, edit);
-    connect(edit, &NumberEdit::numberChanged, this, &NodeLonCalibrationBase::calibrationValueChanged);
-    return edit;
+    return registerCalibrationEdit(edit, parameter, -128, 127);
 }
 
 NumberEdit* NodeLonCalibrationBase::addCounterCalibrationNumberEdit(QWidget* parent, int& row, int x, int width,
@@ -156,13 +163,8 @@ NumberEdit* NodeLonCalibrationBase::addCounterCalibrationNumberEdit(QWidget* par
                                                                     QString const& unit)
 {
     NumberEdit* edit = makeEdit(parent, row, x, width, digits, decimals, 80, true);
-    edit->setLabelText(calibrationParameterName(parameter), kLabelWidth);
     edit->setUnitText(unit, width - 60);
-    edit->setRange(0, fieldMaximum(digits));
-    edit->setEnabled(false);
-    m_calibrationEdits.insert(parameter, edit);
-    connect(edit, &NumberEdit::numberChanged, this, &NodeLonCalibrationBase::calibrationValueChanged);
-    return edit;
+    return registerCalibrationEdit(edit, parameter, 0, fieldMaximum(digits));
 }
 
 NumberEdit* NodeLonCalibrationBase::addSingleSelectCalibrationNumberEdit(QWidget* parent, int& row, int x, int width,
@@ -171,13 +173,8 @@ NumberEdit* NodeLonCalibrationBase::addSingleSelectCalibrationNumberEdit(QWidget
                                                                          QString const& unit)
 {
     NumberEdit* edit = makeEdit(parent, row, x, width, digits, decimals, 40, true);
-    edit->setLabelText(calibrationParameterName(parameter), kLabelWidth);
     edit->setUnitText(unit, width - 30);
-    edit->setRange(0, fieldMaximum(digits));
-    edit->setEnabled(false);
-    m_calibrationEdits.insert(parameter, edit);
-    connect(edit, &NumberEdit::numberChanged, this, &NodeLonCalibrationBase::calibrationValueChanged);
-    return edit;
+    return registerCalibrationEdit(edit, parameter, 0, fieldMaximum(digits));
 }
 
 NumberEdit* NodeLonCalibrationBase::addSwitchNumberEdit(QWidget* parent, int& row, int x, int width,

@@ -110,6 +110,8 @@ private:
     static void showIfChanged(NumberEdit* edit, long long value);
     NumberEdit* makeEdit(QWidget* parent, int& row, int x, int width, unsigned char digits, unsigned char decimals,
                          unsigned int fieldWidth, bool flag);
+    NumberEdit* registerCalibrationEdit(NumberEdit* edit, LonCalibrationTypes::CalibrationParameters parameter,
+                                        long long minimum, long long maximum);
 
     LonCalibrationTypes::CalibrationModes m_mode = LonCalibrationTypes::CalibrationModeOff;
     QHash<LonCalibrationTypes::CalibrationParameters, NumberEdit*> m_calibrationEdits;
