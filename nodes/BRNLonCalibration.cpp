@@ -67,10 +67,7 @@ void BRNLonCalibration::pollCalibrationValues()
 {
     if (m_lon == nullptr)
         return;
-    if (m_received)
-        valueReceived(true);
-    else
-        m_lon->pollNV(kPollId);
+    showOrPoll(m_lon, m_received, kPollId);
     if (m_hvSource)
         m_hvSource->pollCalibrationValues();
 }

@@ -161,10 +161,7 @@ void CascLonCalibration::pollCalibrationValues()
         return;
     if (m_hvSource)
         m_hvSource->pollCalibrationValues();
-    if (m_received.value(cascadeNode()))
-        valueReceived(true);
-    else
-        m_lon->pollNV(isNetworkType3() ? kPollId3 : kPollId);
+    showOrPoll(m_lon, m_received.value(cascadeNode()), isNetworkType3() ? kPollId3 : kPollId);
 }
 
 void CascLonCalibration::setCalibrationValues(unsigned char node, NVData const& data)

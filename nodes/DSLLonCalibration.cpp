@@ -69,10 +69,7 @@ void DSLLonCalibration::pollCalibrationValues()
 {
     if (m_lon == nullptr)
         return;
-    if (m_received)
-        valueReceived(true);
-    else
-        m_lon->pollNV(kPollId);
+    showOrPoll(m_lon, m_received, kPollId);
 }
 
 void DSLLonCalibration::setCalibrationValues(unsigned char node, NVData const& data)

@@ -70,14 +70,8 @@ void HvDcLonCalibration::pollCalibrationValues()
 {
     if (m_lon == nullptr)
         return;
-    if (m_configurationReceived)
-        valueReceived(true);
-    else
-        m_lon->pollNV(kConfigurationPoll);
-    if (m_calibrationReceived)
-        valueReceived(true);
-    else
-        m_lon->pollNV(kCalibrationPoll);
+    showOrPoll(m_lon, m_configurationReceived, kConfigurationPoll);
+    showOrPoll(m_lon, m_calibrationReceived, kCalibrationPoll);
 }
 
 bool HvDcLonCalibration::getValueFromInternalBuffer(CalibrationParameters parameter, long long& value,

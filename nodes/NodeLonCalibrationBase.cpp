@@ -9,6 +9,7 @@
 
 #include "host/ColoredLabel.h"
 #include "host/DialogWindow.h"
+#include "host/ILon.h"
 #include "host/NumberEdit.h"
 #include "host/Path.h"
 #include "host/SvgLoader.h"
@@ -302,6 +303,14 @@ void NodeLonCalibrationBase::valueReceived(bool bEnable)
     const auto edits = m_calibrationEdits;
     for (auto it = edits.cbegin(); it != edits.cend(); ++it)
         refresh(it.key(), it.value(), bEnable);
+}
+
+void NodeLonCalibrationBase::showOrPoll(ILon* lon, bool bReceived, unsigned short nvId)
+{
+    if (bReceived)
+        valueReceived(true);
+    else
+        lon->pollNV(nvId);
 }
 
 void NodeLonCalibrationBase::showIfChanged(NumberEdit* edit, long long value)

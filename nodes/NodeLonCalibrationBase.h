@@ -11,6 +11,7 @@ class ColoredLabel;
 class QAbstractButton;
 class DialogWindow;
 class ILonCalibrationDCCallback;
+class ILon;
 class IModuleControl;
 class NVData;
 class NumberEdit;
@@ -93,6 +94,8 @@ public slots:
     void calibrationValueChanged(NumberEdit* edit);
 
 protected:
+    // A record already held is shown again at once; otherwise the node is asked for it.
+    void showOrPoll(ILon* lon, bool bReceived, unsigned short nvId);
     // The first steps of every node dialog: log the node's text, create the dialog
     // with the title (translated in the context "Menu") and give it its width.
     // Null without a main window.

@@ -70,10 +70,7 @@ void PSULonCalibration::pollCalibrationValues()
 {
     if (m_lon == nullptr)
         return;
-    if (m_received)
-        valueReceived(true);
-    else
-        m_lon->pollNV(m_version3 ? kPollId3 : kPollId);
+    showOrPoll(m_lon, m_received, m_version3 ? kPollId3 : kPollId);
 }
 
 void PSULonCalibration::setCalibrationValues(unsigned char node, NVData const& data)

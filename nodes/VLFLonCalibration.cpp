@@ -228,10 +228,7 @@ void VLFLonCalibration::pollCalibrationValues()
         m_lon->pollNV(kConfigurationPoll);
     if (!m_countersReceived)
         m_lon->pollNV(nvId(node, kCounterPollIndex));
-    if (m_calibrationReceived)
-        valueReceived(true);
-    else
-        m_lon->pollNV(nvId(node, kCalibrationPollIndex));
+    showOrPoll(m_lon, m_calibrationReceived, nvId(node, kCalibrationPollIndex));
 }
 
 bool VLFLonCalibration::getValueFromInternalBuffer(CalibrationParameters parameter, long long& value,
