@@ -294,7 +294,8 @@ bool HeadlessRunner::setValue(QString const& assignment)
     switch (runImport(oneValueDocument(key, value), true, &summary)) {
     case ImportOutcome::NoDialog:
     case ImportOutcome::Invalid:
-        return fail(QStringLiteral("cannot set '%1': unknown key or not a whole number").arg(assignment));
+        return fail(QStringLiteral("cannot set '%1': unknown key, not a whole number, or out of its range")
+                        .arg(assignment));
     case ImportOutcome::NothingToDo:
         if (summary.startsWith(QLatin1String("0 loaded")))
             return fail(QStringLiteral("'%1' is not held by this instrument (%2)").arg(key, m_host->profile().name));

@@ -115,6 +115,40 @@ constexpr char const* kTestFunctionNames[] = {
 constexpr int kCounterParameters[] = {VlfStartCounter, VlfCycleCounter,  SurgeCounter2kV,  SurgeCounter8kV,
                                       SurgeCounter12kV, SurgeCounter16kV, SurgeCounter32kV, SurgeCounter60kV};
 
+// The one network type whose fields differ: its HV source keeps the
+// compensation values (23 to 27) in its own record, as bytes; elsewhere they
+// live in the configuration.
+constexpr int kNetworkType3 = 3;
+
+constexpr FieldRange kSignedByte{-128, 127};
+constexpr FieldRange kUnsignedByte{0, 255};
+constexpr FieldRange kFlag{0, 1};
+constexpr FieldRange kUnsigned16{0, 0xFFFF};
+
+struct FieldRangeRow
+{
+    CalibrationParameters first;
+    CalibrationParameters last;
+    FieldRange networkType3;
+    FieldRange otherNetworkTypes;
+};
+
+// Counters travel scaled: the surge counters as ten times the value in 16 bits,
+// the VLF cycle counter as a hundred times the value in 32 bits unsigned.
+constexpr FieldRangeRow kFieldRanges[] = {
+    {UMainsGain, IIntGain, kSignedByte, kSignedByte},
+    {IIntComp80kV, IIntComp8kV, kSignedByte, {0, 65500}}, // pS in the configuration
+    {EnableComp, EnableComp, kUnsignedByte, kFlag}, // type 3: the node's byte, shown as it comes
+    {UExtOffset, IOutPosOffset, kSignedByte, kSignedByte},
+    {VlfStartCounter, VlfStartCounter, kUnsigned16, kUnsigned16},
+    {VlfCycleCounter, VlfCycleCounter, {0, 0xFFFFFFFFLL / 100}, {0, 0xFFFFFFFFLL / 100}},
+    {VlfCurrentMaximum, VlfCurrentMaximum, {0, 0x7FFFFFFF}, {0, 0x7FFFFFFF}}, // read only; handed on as int
+    {SurgeCounter2kV, SurgeCounter60kV, {0, 0xFFFF / 10}, {0, 0xFFFF / 10}},
+    {IMotorGain, IInt100uAGain, kSignedByte, kSignedByte},
+    {Cascade, Cascade, kUnsigned16, kUnsigned16},
+    {SlimRotorVlf, SlimRotorVlf, kFlag, kFlag},
+};
+
 template <std::size_t N>
 QString lookup(char const* const (&names)[N], int index)
 {
@@ -159,6 +193,21 @@ bool isCounterParameter(CalibrationParameters parameter)
             return true;
     }
     return false;
+}
+
+FieldRange calibrationFieldRange(CalibrationParameters parameter, int networkType)
+{
+    for (FieldRangeRow const& row : kFieldRanges) {
+        if (parameter >= row.first && parameter <= row.last)
+            return networkType == kNetworkType3 ? row.networkType3 : row.otherNetworkTypes;
+    }
+    return FieldRange{0, -1};
+}
+
+bool fitsField(CalibrationParameters parameter, int networkType, long long value)
+{
+    FieldRange const range = calibrationFieldRange(parameter, networkType);
+    return value >= range.minimum && value <= range.maximum;
 }
 
 } // namespace LonCalibrationTypes

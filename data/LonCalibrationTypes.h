@@ -153,6 +153,16 @@ QString testFunctionName(TestFunctions function);
 // Counters may be edited in calibration mode 1 as well.
 bool isCounterParameter(CalibrationParameters parameter);
 
+struct FieldRange
+{
+    long long minimum;
+    long long maximum;
+};
+// The values a parameter's field on the node (or in the configuration) can hold;
+// for a number outside 1..68 an empty range (minimum above maximum).
+FieldRange calibrationFieldRange(CalibrationParameters parameter, int networkType);
+bool fitsField(CalibrationParameters parameter, int networkType, long long value);
+
 } // namespace LonCalibrationTypes
 
 Q_DECLARE_METATYPE(LonCalibrationTypes::MeasurementParameters)

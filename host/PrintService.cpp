@@ -42,8 +42,19 @@ Qt::Alignment painterAlignment(int formAlignment)
     return Qt::AlignLeft | Qt::AlignTop;
 }
 
+} // namespace
+
+QString const PrintService::defaultPrinter = QStringLiteral("Printer");
+
+PrintService::PrintService(QObject* parent)
+    : QObject(parent), m_printer(defaultPrinter), m_outputDirectory(defaultOutputDirectory())
+{
+}
+
+PrintService::~PrintService() = default;
+
 // The document name becomes a file name: keep it inside the output folder.
-QString fileBaseName(QString const& name)
+QString PrintService::safeFileName(QString const& name)
 {
     QString base = name;
     for (QChar& c : base) {
@@ -55,16 +66,10 @@ QString fileBaseName(QString const& name)
     return base;
 }
 
-} // namespace
-
-QString const PrintService::defaultPrinter = QStringLiteral("Printer");
-
-PrintService::PrintService(QObject* parent)
-    : QObject(parent), m_printer(defaultPrinter), m_outputDirectory(defaultOutputDirectory())
+QString PrintService::pdfFileName(QString const& documentName)
 {
+    return safeFileName(documentName) + QStringLiteral(".pdf");
 }
-
-PrintService::~PrintService() = default;
 
 QString PrintService::defaultOutputDirectory()
 {
@@ -99,7 +104,7 @@ void PrintService::process(PrintRequest const& request)
         m_forcedResult = -1;
     } else {
         Form const form = request.response != nullptr ? request.response->createForm(request.name) : Form();
-        QString const file = QDir(m_outputDirectory).filePath(fileBaseName(request.name) + QStringLiteral(".pdf"));
+        QString const file = QDir(m_outputDirectory).filePath(pdfFileName(request.name));
         bool const written = renderPdf(form, file);
         m_lastResult = written ? ResultDone : kResultWriteFailed;
         m_lastFile = written ? file : QString();

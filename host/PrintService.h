@@ -49,6 +49,10 @@ public:
     static bool renderPdf(Form const& form, QString const& fileName);
     // Paints the labels onto a page whose origin is the paper's top left corner.
     static void paintForm(QPainter& painter, Form const& form, double dotsPerMillimetre);
+    // A document name made safe as a file name inside the output folder.
+    static QString safeFileName(QString const& name);
+    // The file a PDF print of the document is written to, inside the output folder.
+    static QString pdfFileName(QString const& documentName);
     // Where prints land unless the host chooses another folder.
     static QString defaultOutputDirectory();
 

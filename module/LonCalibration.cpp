@@ -34,6 +34,7 @@ constexpr unsigned short kRegisteredVariables[] = {
 };
 static_assert(std::size(kRegisteredVariables) == 43, "the handler listens to 43 variables");
 
+constexpr unsigned char kVlfKey = 28;
 constexpr unsigned short kVlfCounterPoll = 0x1C79;
 constexpr unsigned short kSurgeCounterPoll = 0x1479;
 
@@ -112,9 +113,6 @@ bool LonCalibration::initialize(IModuleControl* control)
     if (m_lon == nullptr)
         return false;
 
-    qRegisterMetaType<NVData>("NVData");
-    qRegisterMetaType<MeasurementParameters>("LonCalibrationTypes::MeasurementParameters");
-
     // Deleted through the event loop: the LON client may drop its copy on its own thread.
     m_eventHandler = QSharedPointer<LonCalibrationEventHandler>(new LonCalibrationEventHandler(control),
                                                                 &QObject::deleteLater);
@@ -167,6 +165,7 @@ void LonCalibration::performCalibrationInitialization()
 void LonCalibration::initLonCalibrationData()
 {
     m_testFunctions.reset(new LonServiceFunctions(m_control, m_lon, m_stateMachine));
+    m_testFunctions->setTestFacilityModeCallback(m_testFacilityCallback);
     m_alarmTests.reset(new LonAlarmTests(m_control, m_lon));
 
     int const hardware = HWConfiguration::getHardware();
@@ -302,7 +301,14 @@ void LonCalibration::calibrationValuesReceived(unsigned char node, NVData const&
 
 void LonCalibration::counterValuesReceived(unsigned char node, NVData const& data)
 {
-    QSharedPointer<NodeLonCalibrationBase> const object = m_nodes.value(node);
+    QSharedPointer<NodeLonCalibrationBase> object = m_nodes.value(node);
+    // The VLF dialog stays under key 28 where its node is the adapter's (30);
+    // its counters come from that node.
+    if (!object) {
+        QSharedPointer<NodeLonCalibrationBase> const vlf = m_nodes.value(kVlfKey);
+        if (vlf && vlf->getNodeIdForCalibrationParameter(VlfStartCounter) == node)
+            object = vlf;
+    }
     if (object)
         object->setCounterValues(data);
 }

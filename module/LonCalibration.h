@@ -141,6 +141,8 @@ private:
     void closeDialogs();
     void initLonCalibrationData();
     void updateMenuForState(NVT_FU_STATE state);
+    static bool hvDcConfigurationAllowed(int state);
+    bool hvDcConfigurationAllowed() const;
     bool isServiceEnabled() const;
     bool showNextCalibrationValue();
     void showPrintDialog();
@@ -165,6 +167,7 @@ private:
     DeferredOwner<QAbstractButton> m_rejectButton;
     bool m_servicePrint = false;
     ILoadFromStickCallback* m_loadCallback = nullptr;
+    ITestFacilityModeCallback* m_testFacilityCallback = nullptr;
     QMap<int, long long> m_loadedValues;
     bool m_initializationPending = false;
     // Parent of the pending clean-up timers.

@@ -6,7 +6,7 @@
 #include "host/IMenu.h"
 #include "host/IStatemachine.h"
 #include "host/Path.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 #include "nodes/NodeLonCalibrationBase.h"
 
 using namespace LonCalibrationTypes;
@@ -119,9 +119,8 @@ MenuResult LonCalibration::createMenu(QString const& path, UserModes, IMenu* men
     addNodeButton(kIsoButton, kIsoButton.node, e, false);
     addNodeButton(kBurnerButton, kBurnerButton.node, e, false);
     if (m_nodes.contains(kHvDcNode) && !m_nodes.contains(kCascadeNode) && !m_nodes.contains(kCompactNode)) {
-        bool const stateAllows = m_stateMachine != nullptr && m_stateMachine->getState() <= 3;
         addNodeButton({PosIsoOrHvDcConfiguration, "HV DC Configuration", "authentication.svg", kHvDcNode}, kHvDcNode,
-                      e && stateAllows, true);
+                      e && hvDcConfigurationAllowed(), true);
     }
     for (unsigned char node : {kCascadeNode, kCompactNode, kHvDcNode}) {
         if (m_nodes.contains(node)) {
@@ -175,7 +174,7 @@ void LonCalibration::enableNodeButtons(bool e)
         m_menu->setSegmentEnabled(position, e, 0);
     bool enabled = e;
     if (m_nodes.contains(kHvDcNode))
-        enabled = e && m_stateMachine != nullptr && m_stateMachine->getState() < 4;
+        enabled = e && hvDcConfigurationAllowed();
     m_menu->setSegmentEnabled(PosIsoOrHvDcConfiguration, enabled, 0);
 }
 
@@ -228,7 +227,19 @@ void LonCalibration::enabledService(bool)
 void LonCalibration::updateMenuForState(NVT_FU_STATE state)
 {
     if (m_menu != nullptr && m_nodes.contains(kHvDcNode))
-        m_menu->setSegmentEnabled(PosIsoOrHvDcConfiguration, state <= 3, 0);
+        m_menu->setSegmentEnabled(PosIsoOrHvDcConfiguration, hvDcConfigurationAllowed(state), 0);
+}
+
+// The HV DC unit's configuration may be changed only while the instrument is
+// at most prepared (state 3), never with high voltage on its way.
+bool LonCalibration::hvDcConfigurationAllowed(int state)
+{
+    return state <= 3;
+}
+
+bool LonCalibration::hvDcConfigurationAllowed() const
+{
+    return m_stateMachine != nullptr && hvDcConfigurationAllowed(m_stateMachine->getState());
 }
 
 void LonCalibration::sendCalibUpdate(char node)
@@ -268,6 +279,9 @@ void LonCalibration::setBurnInModeEnabled(bool enabled) const
 
 void LonCalibration::setTestFacilityModeCallback(ITestFacilityModeCallback* callback)
 {
+    // Kept for every test functions object made later: one handed in before the
+    // deferred start, or replaced by a new start, must still hear DC-MAX go off.
+    m_testFacilityCallback = callback;
     if (m_testFunctions)
         m_testFunctions->setTestFacilityModeCallback(callback);
 }

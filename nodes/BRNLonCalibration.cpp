@@ -95,7 +95,7 @@ bool BRNLonCalibration::getValueFromInternalBuffer(CalibrationParameters paramet
     int const byte = byteOf(parameter);
     if (byte < 0)
         return false;
-    value = static_cast<signed char>(reinterpret_cast<unsigned char const*>(&m_calibration)[byte]);
+    value = signedByte(m_calibration, byte);
     if (valid != nullptr)
         *valid = m_received;
     return true;
@@ -110,7 +110,7 @@ bool BRNLonCalibration::setValueToInternalBuffer(CalibrationParameters parameter
         int const byte = byteOf(parameter);
         if (byte < 0)
             return false;
-        reinterpret_cast<unsigned char*>(&m_calibration)[byte] = static_cast<unsigned char>(value & 0xFF);
+        storeLowByte(m_calibration, byte, value);
     }
     valueChanged();
     return true;

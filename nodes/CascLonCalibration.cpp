@@ -64,16 +64,18 @@ CascLonCalibration::CascLonCalibration(IModuleControl* control, ILon* lon, QShar
         connect(m_hvSource.data(), &XHVS::valueReceived, this, &CascLonCalibration::XHVSValuesReceived);
 }
 
-unsigned char* CascLonCalibration::cascadeBytes()
+// Both cascade records have one layout; the network type says which is the node's.
+long long CascLonCalibration::cascadeByte(int byte) const
 {
-    return isNetworkType3() ? reinterpret_cast<unsigned char*>(&m_calibration3)
-                            : reinterpret_cast<unsigned char*>(&m_calibration);
+    return isNetworkType3() ? signedByte(m_calibration3, byte) : signedByte(m_calibration, byte);
 }
 
-unsigned char const* CascLonCalibration::cascadeBytes() const
+void CascLonCalibration::storeCascadeByte(int byte, long long value)
 {
-    return isNetworkType3() ? reinterpret_cast<unsigned char const*>(&m_calibration3)
-                            : reinterpret_cast<unsigned char const*>(&m_calibration);
+    if (isNetworkType3())
+        storeLowByte(m_calibration3, byte, value);
+    else
+        storeLowByte(m_calibration, byte, value);
 }
 
 void CascLonCalibration::XHVSValuesReceived()
@@ -118,8 +120,8 @@ void CascLonCalibration::addCompensationSection(QWidget* parent, int& row, int x
         return;
     }
 
-    // Elsewhere they are configuration values, valid from the start: shown and
-    // editable at once. The shared HV source holds what will be written back.
+    // Elsewhere they are configuration values, valid from the start: shown at
+    // once. The shared HV source holds what will be written back.
     long long flag = 1;
     if (m_hvSource)
         m_hvSource->getValueFromInternalBuffer(EnableComp, flag, nullptr);
@@ -132,11 +134,7 @@ void CascLonCalibration::addCompensationSection(QWidget* parent, int& row, int x
             m_hvSource->getValueFromInternalBuffer(parameter, value, nullptr);
         else
             value = CompensationValues::readConfigured(parameter);
-        NumberEdit* edit =
-            addSingleSelectCalibrationNumberEdit(parent, row, x, width, parameter, 5, 0, QStringLiteral("pS"));
-        edit->setRange(0, CompensationValues::DialogMaximum);
-        edit->showNumber(std::clamp(value, 0LL, CompensationValues::DialogMaximum));
-        edit->setEnabled(true);
+        addCompensationNumberEdit(parent, row, x, width, parameter, value);
     }
     row += 5;
 }
@@ -193,7 +191,7 @@ bool CascLonCalibration::getValueFromInternalBuffer(CalibrationParameters parame
         *valid = byte >= 0 && m_received.value(cascadeNode());
     if (byte < 0)
         return false;
-    value = static_cast<signed char>(cascadeBytes()[byte]);
+    value = cascadeByte(byte);
     return true;
 }
 
@@ -203,7 +201,7 @@ bool CascLonCalibration::setValueToInternalBuffer(CalibrationParameters paramete
         int const byte = byteOf(parameter);
         if (byte < 0)
             return false;
-        cascadeBytes()[byte] = static_cast<unsigned char>(value & 0xFF);
+        storeCascadeByte(byte, value);
     }
     valueChanged();
     return true;

@@ -40,8 +40,8 @@ private:
     void addCascadeSection(QWidget* parent, int& row, int x, int width);
     void addCompensationSection(QWidget* parent, int& row, int x, int width);
     // The current network type's cascade record as bytes.
-    unsigned char* cascadeBytes();
-    unsigned char const* cascadeBytes() const;
+    long long cascadeByte(int byte) const;
+    void storeCascadeByte(int byte, long long value);
 
     ILon* m_lon;
     QSharedPointer<XHVS> m_hvSource;

@@ -1,5 +1,7 @@
 #include "nodes/CompactLonCalibration.h"
 
+#include <cstring>
+
 #include "host/ConfigStore.h"
 #include "host/DialogWindow.h"
 #include "host/ILon.h"
@@ -76,7 +78,22 @@ void CompactLonCalibration::setCalibrationValues(unsigned char node, NVData cons
 {
     if (node != kNode)
         return;
-    m_calibration = data.getCalHVS();
+    // The intake hands over its whole assembly whenever one part arrives, and
+    // the other parts in it may be older than what was written since. Only a
+    // part that is new in the assembly replaces this copy's part.
+    NVT_CAL_HVS const arrived = data.getCalHVS();
+    auto const* in = reinterpret_cast<unsigned char const*>(&arrived);
+    auto const* before = reinterpret_cast<unsigned char const*>(&m_lastArrived);
+    for (RecordPart const& part : kParts) {
+        bool const present = in[part.flagOffset] != 0;
+        bool const changed = before[part.flagOffset] == 0 ||
+                             std::memcmp(in + part.offset, before + part.offset, part.length) != 0;
+        if (present && changed) {
+            std::memcpy(recordBytes() + part.offset, in + part.offset, part.length);
+            recordBytes()[part.flagOffset] = 1;
+        }
+    }
+    m_lastArrived = arrived;
     valueReceived(true);
 }
 
@@ -172,12 +189,7 @@ void CompactLonCalibration::addCompensationRows(QWidget* parent, int& row, int x
 
     for (int i = 0; i < CompensationValues::RangeCount; ++i) {
         CalibrationParameters const parameter = CompensationValues::range(i);
-        long long const stored = CompensationValues::readConfigured(parameter);
-        NumberEdit* edit =
-            addSingleSelectCalibrationNumberEdit(parent, row, x, width, parameter, 5, 0, QStringLiteral("pS"));
-        edit->setRange(0, CompensationValues::DialogMaximum);
-        edit->showNumber(qBound<long long>(0, stored, CompensationValues::DialogMaximum));
-        edit->setEnabled(true);
+        addCompensationNumberEdit(parent, row, x, width, parameter, CompensationValues::readConfigured(parameter));
     }
     row += 5;
 }

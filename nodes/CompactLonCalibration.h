@@ -41,6 +41,8 @@ private:
     ILon* m_lon;
     IParameterControl* m_parameterControl = nullptr;
     NVT_CAL_HVS m_calibration{};
+    // The intake's assembly as last handed over, to tell which part is new.
+    NVT_CAL_HVS m_lastArrived{};
     // 80, 40, 32 and 8 kV, in the order of the compensation table.
     CompensationValues m_compensation;
 };

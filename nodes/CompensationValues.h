@@ -14,9 +14,6 @@ class IParameterControl;
 class CompensationValues
 {
 public:
-    // The largest value the dialogs offer.
-    static constexpr long long DialogMaximum = 65500;
-
     static bool holds(LonCalibrationTypes::CalibrationParameters parameter);
     // The four ranges in the order they are read, published and written.
     static LonCalibrationTypes::CalibrationParameters range(int index);

@@ -8,6 +8,7 @@
 #include "host/NVData.h"
 #include "host/NumberEdit.h"
 #include "host/Path.h"
+#include "nodes/ByteLayout.h"
 
 using namespace LonCalibrationTypes;
 
@@ -23,26 +24,11 @@ constexpr int kConfigurationDialogWidth = 430;
 constexpr uint8_t kSlimRotorBit = 0x01;
 
 // NVH_CAL_RHVS: byte of each parameter; bytes 5 to 7 and 15 are the node's own.
-struct CalibrationByte
-{
-    CalibrationParameters parameter;
-    int offset;
+constexpr ByteField kLayout[] = {
+    {UMainsGain, 0},     {IMainsGain, 1},    {IMotorGain, 2},   {UIntOffset, 3},
+    {UIntNegGain, 4},    {UVlfGain, 8},      {IIntOffset, 9},   {IInt300mAGain, 10},
+    {IInt100mAGain, 11}, {IInt10mAGain, 12}, {IInt1mAGain, 13}, {IInt100uAGain, 14},
 };
-
-constexpr CalibrationByte kCalibrationBytes[] = {
-    {UMainsGain, 0},     {IMainsGain, 1},     {IMotorGain, 2},     {UIntOffset, 3},
-    {UIntNegGain, 4},    {UVlfGain, 8},       {IIntOffset, 9},     {IInt300mAGain, 10},
-    {IInt100mAGain, 11}, {IInt10mAGain, 12},  {IInt1mAGain, 13},   {IInt100uAGain, 14},
-};
-
-int calibrationOffset(CalibrationParameters parameter)
-{
-    for (CalibrationByte const& entry : kCalibrationBytes) {
-        if (entry.parameter == parameter)
-            return entry.offset;
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -61,9 +47,24 @@ void HvDcLonCalibration::setCalibrationValues(unsigned char node, NVData const& 
 
 void HvDcLonCalibration::setConfigurationValues(NVData const& data)
 {
-    // Shown with the next poll or calibration record.
+    // What "Ok" writes is what the dialog shows: a field the user has changed
+    // and not yet sent keeps the user's value; the rest is the node's.
+    NVH_CFG_RHVS const edited = m_configuration;
     m_configuration = data.getConfigRHVS();
+    if (m_cascadeEdited)
+        m_configuration.cascade = edited.cascade;
+    if (m_slimRotorEdited)
+        m_configuration.flags =
+            static_cast<uint8_t>((m_configuration.flags & ~kSlimRotorBit) | (edited.flags & kSlimRotorBit));
     m_configurationReceived = true;
+
+    // An edit already showing a value shows the node's new one; the others
+    // are filled by the next poll or calibration record.
+    for (CalibrationParameters parameter : {Cascade, SlimRotorVlf}) {
+        NumberEdit* edit = getCalibrationNumberEdit(parameter);
+        if (edit != nullptr && edit->isShowNumber())
+            valueReceived(parameter, true);
+    }
 }
 
 void HvDcLonCalibration::pollCalibrationValues()
@@ -78,9 +79,9 @@ bool HvDcLonCalibration::getValueFromInternalBuffer(CalibrationParameters parame
                                                     bool* valid) const
 {
     bool isValid = false;
-    int const offset = calibrationOffset(parameter);
+    int const offset = byteOf(kLayout, parameter);
     if (offset >= 0) {
-        value = static_cast<int8_t>(calibrationBytes()[offset]);
+        value = signedByte(m_calibration, offset);
         isValid = m_calibrationReceived;
     } else if (parameter == Cascade) {
         value = m_configuration.cascade;
@@ -101,17 +102,17 @@ bool HvDcLonCalibration::getValueFromInternalBuffer(CalibrationParameters parame
 bool HvDcLonCalibration::setValueToInternalBuffer(CalibrationParameters parameter, long long value)
 {
     // The configuration record changes only through its own dialog.
-    int const offset = calibrationOffset(parameter);
+    int const offset = byteOf(kLayout, parameter);
     if (offset < 0)
         return false;
-    calibrationBytes()[offset] = static_cast<unsigned char>(value & 0xFF);
+    storeLowByte(m_calibration, offset, value);
     valueChanged();
     return true;
 }
 
 unsigned char HvDcLonCalibration::getNodeIdForCalibrationParameter(CalibrationParameters parameter) const
 {
-    return calibrationOffset(parameter) >= 0 ? kNode : 0;
+    return byteOf(kLayout, parameter) >= 0 ? kNode : 0;
 }
 
 void HvDcLonCalibration::changedCascadeValue(NumberEdit* pNumberEdit)
@@ -119,6 +120,7 @@ void HvDcLonCalibration::changedCascadeValue(NumberEdit* pNumberEdit)
     if (pNumberEdit == nullptr)
         return;
     m_configuration.cascade = static_cast<uint16_t>(pNumberEdit->getNumber() & 0xFFFF);
+    m_cascadeEdited = true;
 }
 
 void HvDcLonCalibration::changedSlimVlfValue(NumberEdit* pNumberEdit)
@@ -129,6 +131,7 @@ void HvDcLonCalibration::changedSlimVlfValue(NumberEdit* pNumberEdit)
         m_configuration.flags = static_cast<uint8_t>(m_configuration.flags | kSlimRotorBit);
     else
         m_configuration.flags = static_cast<uint8_t>(m_configuration.flags & ~kSlimRotorBit);
+    m_slimRotorEdited = true;
 }
 
 void HvDcLonCalibration::sendCalibUpdateToLon()
@@ -148,6 +151,8 @@ void HvDcLonCalibration::sendConfigurationNVtoLON()
     NVData data;
     data.setNVH_CFG_RHVS(m_configuration);
     m_lon->sendNV(kConfigurationWrite, data);
+    m_cascadeEdited = false;
+    m_slimRotorEdited = false;
 }
 
 void HvDcLonCalibration::addElements(QWidget* parent, int& row, int x, int width)

@@ -33,12 +33,12 @@ public slots:
     void sendConfigurationNVtoLON();
 
 private:
-    unsigned char* calibrationBytes() { return reinterpret_cast<unsigned char*>(&m_calibration); }
-    unsigned char const* calibrationBytes() const { return reinterpret_cast<unsigned char const*>(&m_calibration); }
-
     ILon* m_lon;
     NVH_CAL_RHVS m_calibration{};
     bool m_calibrationReceived = false;
     NVH_CFG_RHVS m_configuration{};
     bool m_configurationReceived = false;
+    // Changed in the configuration dialog and not yet written with "Ok".
+    bool m_cascadeEdited = false;
+    bool m_slimRotorEdited = false;
 };

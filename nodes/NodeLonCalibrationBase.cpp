@@ -5,15 +5,17 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 
 #include "host/ColoredLabel.h"
 #include "host/DialogWindow.h"
 #include "host/ILon.h"
+#include "host/NVData.h"
 #include "host/NumberEdit.h"
 #include "host/Path.h"
 #include "host/SvgLoader.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 
 using namespace LonCalibrationTypes;
 
@@ -178,6 +180,17 @@ NumberEdit* NodeLonCalibrationBase::addSingleSelectCalibrationNumberEdit(QWidget
     return registerCalibrationEdit(edit, parameter, 0, fieldMaximum(digits));
 }
 
+NumberEdit* NodeLonCalibrationBase::addCompensationNumberEdit(QWidget* parent, int& row, int x, int width,
+                                                              CalibrationParameters parameter, long long value)
+{
+    NumberEdit* edit = addSingleSelectCalibrationNumberEdit(parent, row, x, width, parameter, 5, 0, QStringLiteral("pS"));
+    FieldRange const range = calibrationFieldRange(parameter, NVData::m_NetworkType);
+    edit->setRange(range.minimum, range.maximum);
+    edit->showNumber(std::clamp(value, range.minimum, range.maximum));
+    edit->setEnabled(m_mode == CalibrationModeFull);
+    return edit;
+}
+
 NumberEdit* NodeLonCalibrationBase::addSwitchNumberEdit(QWidget* parent, int& row, int x, int width,
                                                         CalibrationParameters parameter, bool bEnabled)
 {
@@ -330,8 +343,21 @@ void NodeLonCalibrationBase::calibrationValueChanged(NumberEdit* edit)
         return;
 
     long long const value = edit->getNumber();
-    logService(QStringLiteral("Set %1 to %2").arg(calibrationParameterName(parameter)).arg(value));
-    setValueToInternalBuffer(parameter, value);
+    QString const name = calibrationParameterName(parameter);
+    logService(QStringLiteral("Set %1 to %2").arg(name).arg(value));
+    if (setValueToInternalBuffer(parameter, value))
+        return;
+    // A node refuses what its field cannot hold; the log must not let the line
+    // above stand as a change that happened.
+    int const networkType = NVData::m_NetworkType;
+    if (!fitsField(parameter, networkType, value)) {
+        FieldRange const range = calibrationFieldRange(parameter, networkType);
+        logService(QStringLiteral("%1 not set: %2 is outside %3 to %4")
+                       .arg(name)
+                       .arg(value)
+                       .arg(range.minimum)
+                       .arg(range.maximum));
+    }
 }
 
 void NodeLonCalibrationBase::cleanUp()

@@ -102,6 +102,11 @@ protected:
     DialogWindow* openNodeDialog(QString const& logText, char const* title, int width);
     // Width of a two-column dialog: the columns, three inner spaces and both margins.
     static int twoColumnDialogWidth(DialogWindow const* dialog, int columns);
+    // A compensation value kept in the configuration (0 to 65500 pS): shown at
+    // once, since it is valid from the start, and editable like every other
+    // calibration edit only in full calibration mode.
+    NumberEdit* addCompensationNumberEdit(QWidget* parent, int& row, int x, int width,
+                                          LonCalibrationTypes::CalibrationParameters parameter, long long value);
     // Common tail of a node dialog: the "Ok" close button with its icon, wired to cleanUp().
     QAbstractButton* insertCloseButton(bool bAccept);
     // Icon of the toolkit's buttons: an SVG from the image folder, black, at the given size.

@@ -22,7 +22,6 @@ constexpr int kNsurHardware = 11;
 constexpr int kDialogWidth = 400;
 // Fields hold ten times the shown value in 16 bits.
 constexpr long long kScale = 10;
-constexpr long long kLargestCounter = 0xFFFF / kScale;
 
 // Word of each record that holds a counter, by layout (VSUR, HSUR, HCNT, NSUR, none); -1: not held.
 struct CounterWords
@@ -183,7 +182,7 @@ bool SURLonCalibration::setValueToInternalBuffer(CalibrationParameters parameter
         return false;
     // Ten times the value must fit the 16-bit field; a wrapped counter would be
     // written to the node. Refused, and the dialog shows the stored value again.
-    if (value < 0 || value > kLargestCounter) {
+    if (!fitsField(parameter, NVData::m_NetworkType, value)) {
         valueReceived(parameter, true);
         return false;
     }

@@ -13,6 +13,7 @@
 #include "host/NVData.h"
 #include "host/NumberEdit.h"
 #include "host/Path.h"
+#include "nodes/ByteLayout.h"
 #include "module/ILonCalibrationDCCallback.h"
 
 using namespace LonCalibrationTypes;
@@ -38,14 +39,13 @@ constexpr int kButtonIconSize = 23;
 constexpr int kRecheckDelayMs = 1000;
 // The cycle counter travels as 100 times the shown value.
 constexpr long long kCycleScale = 100;
-constexpr long long kLargestStartCounter = 0xFFFF;
-constexpr long long kLargestCycleCounter = 0xFFFFFFFFLL / kCycleScale;
 constexpr long long kAdapterCurrentMaximum = 85000;
 
-// NVH_CAL_HVLF, byte by byte.
-constexpr CalibrationParameters kCalibrationBytes[] = {
-    UNomNegOffset, UNomNegGain, UNomPosOffset, UNomPosGain, UOutOffset,    UOutGain,
-    INomOffset,    INomGain,    IOutNegOffset, IOutNegGain, IOutPosOffset, IOutPosGain,
+// NVH_CAL_HVLF, byte by byte; the dialog shows the rows in this order too.
+constexpr ByteField kLayout[] = {
+    {UNomNegOffset, 0}, {UNomNegGain, 1}, {UNomPosOffset, 2}, {UNomPosGain, 3},
+    {UOutOffset, 4},    {UOutGain, 5},    {INomOffset, 6},    {INomGain, 7},
+    {IOutNegOffset, 8}, {IOutNegGain, 9}, {IOutPosOffset, 10}, {IOutPosGain, 11},
 };
 
 // One row per calibration the switches can select; shares set the set point.
@@ -96,15 +96,6 @@ bool isKnownAdapterLevel(int level)
             return true;
     }
     return false;
-}
-
-int calibrationByte(CalibrationParameters parameter)
-{
-    for (int i = 0; i < int(sizeof(kCalibrationBytes) / sizeof(kCalibrationBytes[0])); ++i) {
-        if (kCalibrationBytes[i] == parameter)
-            return i;
-    }
-    return -1;
 }
 
 unsigned short nvId(unsigned char node, unsigned char index)
@@ -235,9 +226,9 @@ bool VLFLonCalibration::getValueFromInternalBuffer(CalibrationParameters paramet
                                                    bool* valid) const
 {
     bool isValid = false;
-    int const byte = calibrationByte(parameter);
+    int const byte = byteOf(kLayout, parameter);
     if (byte >= 0) {
-        value = m_calibration.value[byte];
+        value = signedByte(m_calibration, byte);
         isValid = m_calibrationReceived;
     } else if (parameter == VlfStartCounter) {
         value = m_counters.startCounter;
@@ -260,14 +251,13 @@ bool VLFLonCalibration::getValueFromInternalBuffer(CalibrationParameters paramet
 
 bool VLFLonCalibration::setValueToInternalBuffer(CalibrationParameters parameter, long long value)
 {
-    int const byte = calibrationByte(parameter);
+    int const byte = byteOf(kLayout, parameter);
     if (byte >= 0) {
-        m_calibration.value[byte] = static_cast<int8_t>(value & 0xFF);
+        storeLowByte(m_calibration, byte, value);
     } else if (parameter == VlfStartCounter || parameter == VlfCycleCounter) {
         // A counter that does not fit its field would reach the node wrapped:
         // refused, and the dialog shows the stored value again.
-        long long const largest = parameter == VlfStartCounter ? kLargestStartCounter : kLargestCycleCounter;
-        if (value < 0 || value > largest) {
+        if (!fitsField(parameter, NVData::m_NetworkType, value)) {
             valueReceived(parameter, true);
             return false;
         }
@@ -313,9 +303,9 @@ void VLFLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
     createTitle(parent, row, x, width, title);
 
     // Offset before gain, a gap after each pair.
-    for (int byte = 0; byte < int(sizeof(kCalibrationBytes) / sizeof(kCalibrationBytes[0])); ++byte) {
-        addCalibrationNumberEdit(parent, row, x, width, kCalibrationBytes[byte], 3, 0, QString());
-        if (byte % 2 == 1)
+    for (ByteField const& field : kLayout) {
+        addCalibrationNumberEdit(parent, row, x, width, field.parameter, 3, 0, QString());
+        if (field.byte % 2 == 1)
             row += 5;
     }
 

@@ -6,11 +6,28 @@
 #include <QHash>
 
 #include "host/LonStrings.h"
+#include "host/NVData.h"
 #include "module/ILoadFromStickCallback.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 #include "records/CalibrationFileGuard.h"
 
 using namespace LonCalibrationTypes;
+
+namespace {
+
+// Built once: the catalogue never changes. The empty key maps to 52.
+QHash<QString, int> const& parametersByKey()
+{
+    static QHash<QString, int> const keys = [] {
+        QHash<QString, int> table;
+        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number)
+            table.insert(calibrationParameterKey(static_cast<CalibrationParameters>(number)), number);
+        return table;
+    }();
+    return keys;
+}
+
+} // namespace
 
 void LonCalibration::slotLoadFromStick()
 {
@@ -24,24 +41,26 @@ void LonCalibration::slotLoadFromStick()
 
 void LonCalibration::importFileFromStick(QString text)
 {
+    // A byte order mark the stick module's decoding left in front is no part
+    // of the document, and the document parser would refuse the text for it.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
     if (text.isEmpty())
         return;
 
     CalibrationFileGuard::Verdict const verdict = CalibrationFileGuard::check(text);
     if (verdict == CalibrationFileGuard::Verdict::NotWellFormed)
         return;
+    // Text the guard's reader found well-formed is never dropped without a
+    // word: should the document parser still refuse it, the file is invalid.
     QDomDocument document;
-    if (verdict == CalibrationFileGuard::Verdict::Acceptable && !document.setContent(text, false))
-        return;
+    bool valid = verdict == CalibrationFileGuard::Verdict::Acceptable && document.setContent(text, false);
 
-    QHash<QString, int> keys;
-    for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number)
-        keys.insert(calibrationParameterKey(static_cast<CalibrationParameters>(number)), number);
+    QHash<QString, int> const& keys = parametersByKey();
 
     m_loadedValues.clear();
     int loaded = 0;
     int equal = 0;
-    bool valid = verdict == CalibrationFileGuard::Verdict::Acceptable;
     for (QDomNode child = document.documentElement().firstChild(); valid && !child.isNull();
          child = child.nextSibling()) {
         if (child.isComment())
@@ -60,16 +79,24 @@ void LonCalibration::importFileFromStick(QString text)
             break;
         }
 
+        auto const parameter = static_cast<CalibrationParameters>(key.value());
         long long stored = 0;
         bool received = false;
-        if (!getValueFromInternalBuffer(static_cast<CalibrationParameters>(key.value()), stored, &received) ||
-            !received)
-            continue;  // not on this instrument, or not read from it yet
+        if (!getValueFromInternalBuffer(parameter, stored, &received))
+            continue;  // not on this instrument
+        // The module never exports a value its field cannot hold; confirmed,
+        // such a value would reach the node wrapped.
+        if (!fitsField(parameter, NVData::m_NetworkType, value)) {
+            valid = false;
+            break;
+        }
+        if (!received)
+            continue;  // not read from the node yet
         ++loaded;
         if (stored == value)
             ++equal;
         else
-            m_loadedValues.insert(key.value(), value);
+            m_loadedValues.insert(parameter, value);
     }
 
     QWidget* mainWindow = findWidget(QStringLiteral("MainWindow"), nullptr);

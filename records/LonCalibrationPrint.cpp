@@ -18,7 +18,7 @@
 #include "host/NumberEdit.h"
 #include "host/Path.h"
 #include "host/SvgLoader.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 #include "nodes/NodeLonCalibrationBase.h"
 
 using namespace LonCalibrationTypes;

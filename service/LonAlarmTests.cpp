@@ -15,7 +15,7 @@
 #include "host/NVData.h"
 #include "host/Path.h"
 #include "host/SvgLoader.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "host/Path.h"
 #include "host/SvgLoader.h"
 #include "module/ITestFacilityModeCallback.h"
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 
 using namespace LonCalibrationTypes;
 

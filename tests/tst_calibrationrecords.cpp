@@ -15,10 +15,13 @@
 #include "host/SystemService.h"
 #include "module/ILoadFromStickCallback.h"
 #include "module/LonCalibration.h"
+#include "records/CalibrationFileGuard.h"
+#include "sim/InstrumentProfile.h"
 #include "sim/LonSimulator.h"
 #include "support/FakeNode.h"
 #include "support/HostFixture.h"
 #include "support/LonCalibrationTestAccess.h"
+#include "support/ModuleHarness.h"
 
 using namespace LonCalibrationTypes;
 
@@ -49,6 +52,51 @@ public:
     int calls = 0;
 };
 
+QStringList buttonTexts(LonCalibration const* module)
+{
+    QStringList texts;
+    if (DialogWindow* dialog = module->infoDialog()) {
+        if (dialog->acceptButton())
+            texts << dialog->acceptButton()->text();
+        if (dialog->rejectButton())
+            texts << dialog->rejectButton()->text();
+    }
+    return texts;
+}
+
+void click(LonCalibration const* module, QString const& text)
+{
+    DialogWindow* dialog = module->infoDialog();
+    QVERIFY(dialog);
+    for (QAbstractButton* button : {dialog->acceptButton(), dialog->rejectButton()}) {
+        if (button != nullptr && button->text() == text) {
+            button->click();
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no button %1").arg(text)));
+}
+
+// A "value" element with the key and `extra` further attributes.
+QString valueWithAttributes(int extra, QString const& name = QStringLiteral("a"))
+{
+    QString text = QStringLiteral("<calibration><value key=\"U-mains Gain\"");
+    for (int i = 0; i < extra; ++i)
+        text += QStringLiteral(" %1%2=\"\"").arg(name).arg(i);
+    return text + QStringLiteral(">1</value></calibration>");
+}
+
+// The profile with every byte of its node memory set to `fill`: the extremes
+// of every field, signed and unsigned.
+InstrumentProfile filled(InstrumentProfile profile, int fill)
+{
+    if (fill < 0)
+        return profile;
+    for (QByteArray& bytes : profile.variables)
+        bytes.fill(static_cast<char>(fill));
+    return profile;
+}
+
 QString pdfText(QString const& fileName)
 {
     QProcess process;
@@ -74,6 +122,10 @@ private slots:
     void importSummary();
     void walkConfirmsSkipsAndCancels();
     void walkPassesOverValuesNoNodeTakes();
+    void importChecksTheFieldRange_data();
+    void importChecksTheFieldRange();
+    void exportLoadsBackAllEqual_data();
+    void exportLoadsBackAllEqual();
     void loadFromStickAsksTheStickModule();
     void informationViewColumns_data();
     void informationViewColumns();
@@ -139,27 +191,12 @@ FakeNode* tst_CalibrationRecords::addNode(unsigned char key, unsigned char nodeI
 
 QStringList tst_CalibrationRecords::buttonTexts() const
 {
-    QStringList texts;
-    if (DialogWindow* dialog = m_module->infoDialog()) {
-        if (dialog->acceptButton())
-            texts << dialog->acceptButton()->text();
-        if (dialog->rejectButton())
-            texts << dialog->rejectButton()->text();
-    }
-    return texts;
+    return ::buttonTexts(m_module.data());
 }
 
 void tst_CalibrationRecords::click(QString const& text)
 {
-    DialogWindow* dialog = m_module->infoDialog();
-    QVERIFY(dialog);
-    for (QAbstractButton* button : {dialog->acceptButton(), dialog->rejectButton()}) {
-        if (button != nullptr && button->text() == text) {
-            button->click();
-            return;
-        }
-    }
-    QFAIL(qPrintable(QStringLiteral("no button %1").arg(text)));
+    ::click(m_module.data(), text);
 }
 
 void tst_CalibrationRecords::exportHoldsReceivedValuesInOrder()
@@ -238,12 +275,37 @@ void tst_CalibrationRecords::importSummary_data()
     QTest::newRow("empty-text") << QString() << QString() << QStringList{} << QString();
     QTest::newRow("not-well-formed") << QStringLiteral("<calibration><value key=\"U-mains Gain\">1</calibration>")
                                      << QString() << QStringList{} << QString();
+    QTest::newRow("byte-order-mark") << QChar(0xFEFF) + file(values) << "12 loaded, 12 equal" << ok
+                                     << "Load Calibration data from stick (12 loaded, 12 equal)";
+    // Well-formed, yet the document parser refuses the middle dot in a name.
+    QTest::newRow("name-the-document-parser-refuses")
+        << QStringLiteral("<calibration\u00b7><value key=\"U-mains Gain\">1</value></calibration\u00b7>") << invalid
+        << ok << failed;
+    QTest::newRow("name-longer-than-the-reader-takes")
+        << QStringLiteral("<calibration><value key=\"U-mains Gain\" %1=\"\">1</value></calibration>")
+               .arg(QString(5000, QLatin1Char('n')))
+        << invalid << ok << failed;
+    QTest::newRow("attributes-up-to-the-limit") << valueWithAttributes(CalibrationFileGuard::MaxAttributes - 1)
+                                                << "1 loaded, 1 equal" << ok
+                                                << "Load Calibration data from stick (1 loaded, 1 equal)";
+    QTest::newRow("attributes-beyond-the-limit") << valueWithAttributes(CalibrationFileGuard::MaxAttributes) << invalid
+                                                 << ok << failed;
+    // The root, one value and comments: every one a node of the document.
+    QString const comment = QStringLiteral("<!---->");
+    QTest::newRow("nodes-up-to-the-limit")
+        << file({{"U-mains Gain", "1"}}, comment.repeated(CalibrationFileGuard::MaxNodes - 2)) << "1 loaded, 1 equal"
+        << ok << "Load Calibration data from stick (1 loaded, 1 equal)";
+    QTest::newRow("nodes-beyond-the-limit")
+        << file({{"U-mains Gain", "1"}}, comment.repeated(CalibrationFileGuard::MaxNodes - 1)) << invalid << ok
+        << failed;
+    QTest::newRow("namespace-declarations-count")
+        << valueWithAttributes(CalibrationFileGuard::MaxAttributes, QStringLiteral("xmlns:p")) << invalid << ok
+        << failed;
 
     // Hostile files from a stick: refused before a document is built.
-    QString huge = QStringLiteral("<calibration>");
-    while (huge.size() <= 1024 * 1024)
-        huge += QStringLiteral("<!-- padding padding padding padding padding padding padding -->");
-    QTest::newRow("oversized") << huge + QStringLiteral("</calibration>") << invalid << ok << failed;
+    QString const padding =
+        QStringLiteral("<!--%1-->").arg(QString(CalibrationFileGuard::MaxCharacters, QLatin1Char(' ')));
+    QTest::newRow("oversized") << file({{"U-mains Gain", "1"}}, padding) << invalid << ok << failed;
     QString laughs = QStringLiteral("<?xml version=\"1.0\"?><!DOCTYPE calibration [<!ENTITY l0 \"ha\">");
     for (int i = 1; i < 10; ++i)
         laughs += QStringLiteral("<!ENTITY l%1 \"&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;\">").arg(i).arg(i - 1);
@@ -255,6 +317,9 @@ void tst_CalibrationRecords::importSummary_data()
         << invalid << ok << failed;
     QTest::newRow("deep-nesting") << QStringLiteral("<a>").repeated(100000) + QStringLiteral("</a>").repeated(100000)
                                   << invalid << ok << failed;
+    QTest::newRow("many-attributes") << valueWithAttributes(80000) << invalid << ok << failed;
+    QTest::newRow("many-namespace-declarations") << valueWithAttributes(60000, QStringLiteral("xmlns:p")) << invalid
+                                                 << ok << failed;
 }
 
 void tst_CalibrationRecords::importSummary()
@@ -346,6 +411,119 @@ void tst_CalibrationRecords::walkPassesOverValuesNoNodeTakes()
     QVERIFY(m_module->infoDialog() == nullptr);
     QCOMPARE(vlf->values.value(UNomNegGain), -4);
     QCOMPARE(vlf->values.value(VlfCurrentMaximum), 52);
+}
+
+void tst_CalibrationRecords::importChecksTheFieldRange_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<bool>("answered"); // false: held, but not read from the node yet
+    QTest::addColumn<int>("parameter");
+    QTest::addColumn<qlonglong>("value");
+    QTest::addColumn<QString>("message");
+
+    QString const nt3 = QStringLiteral("nt3-full");
+    QString const nt9 = QStringLiteral("nt9");
+    QString const hvDc = QStringLiteral("nt3-hvdc-hw7");
+    QString const invalid = QStringLiteral("Invalid file");
+    QString const differs = QStringLiteral("1 loaded, 0 equal");
+    QString const none = QStringLiteral("0 loaded, 0 equal");
+
+    QTest::newRow("gain-127") << nt3 << true << int(UMainsGain) << 127LL << differs;
+    QTest::newRow("gain-128") << nt3 << true << int(UMainsGain) << 128LL << invalid;
+    QTest::newRow("offset--128") << nt3 << true << int(UMainsOffset) << -128LL << differs;
+    QTest::newRow("offset--129") << nt3 << true << int(UMainsOffset) << -129LL << invalid;
+    QTest::newRow("gain-300") << nt3 << true << int(IBrnLvGain) << 300LL << invalid;
+    QTest::newRow("gain-int-max") << nt3 << true << int(UNomGain80kV) << 2147483647LL << invalid;
+    QTest::newRow("hvdc-gain-128") << hvDc << true << int(IMotorGain) << 128LL << invalid;
+    QTest::newRow("surge-6553") << nt3 << true << int(SurgeCounter2kV) << 6553LL << differs;
+    QTest::newRow("surge-6554") << nt3 << true << int(SurgeCounter2kV) << 6554LL << invalid;
+    QTest::newRow("surge--1") << nt3 << true << int(SurgeCounter60kV) << -1LL << invalid;
+    QTest::newRow("vlf-start-65535") << nt3 << true << int(VlfStartCounter) << 65535LL << differs;
+    QTest::newRow("vlf-start-65536") << nt3 << true << int(VlfStartCounter) << 65536LL << invalid;
+    QTest::newRow("vlf-cycle-42949672") << nt3 << true << int(VlfCycleCounter) << 42949672LL << differs;
+    QTest::newRow("vlf-cycle-42949673") << nt3 << true << int(VlfCycleCounter) << 42949673LL << invalid;
+    QTest::newRow("current-maximum--1") << nt3 << true << int(VlfCurrentMaximum) << -1LL << invalid;
+    QTest::newRow("compensation-nt3-127") << nt3 << true << int(IIntComp80kV) << 127LL << differs;
+    QTest::newRow("compensation-nt3-128") << nt3 << true << int(IIntComp80kV) << 128LL << invalid;
+    QTest::newRow("compensation-nt9-65500") << nt9 << true << int(IIntComp8kV) << 65500LL << differs;
+    QTest::newRow("compensation-nt9-65501") << nt9 << true << int(IIntComp8kV) << 65501LL << invalid;
+    QTest::newRow("compensation-nt9--1") << nt9 << true << int(IIntComp8kV) << -1LL << invalid;
+    QTest::newRow("enable-nt9-2") << nt9 << true << int(EnableComp) << 2LL << invalid;
+    QTest::newRow("cascade-65536") << hvDc << true << int(Cascade) << 65536LL << invalid;
+    QTest::newRow("slim-rotor-2") << hvDc << true << int(SlimRotorVlf) << 2LL << invalid;
+    QTest::newRow("not-received-still-checked") << nt3 << false << int(UMainsGain) << 300LL << invalid;
+    QTest::newRow("not-received-fits") << nt3 << false << int(UMainsGain) << 5LL << none;
+    QTest::newRow("not-held-ignored") << hvDc << true << int(SurgeCounter2kV) << 70000LL << none;
+}
+
+void tst_CalibrationRecords::importChecksTheFieldRange()
+{
+    QFETCH(QString, profile);
+    QFETCH(bool, answered);
+    QFETCH(int, parameter);
+    QFETCH(qlonglong, value);
+    QFETCH(QString, message);
+
+    ModuleHarness harness(*InstrumentProfile::find(profile));
+    harness.lon()->setAutoAnswer(answered);
+    QVERIFY(harness.bringUp());
+    QVERIFY(harness.lon()->waitUntilIdle(5000));
+    LonCalibration* module = harness.module();
+    auto const number = static_cast<CalibrationParameters>(parameter);
+    long long before = 0;
+    module->getValueFromInternalBuffer(number, before, nullptr);
+    harness.lon()->clearRecords();
+    int const logged = harness.host().logLines().size();
+
+    module->importFileFromStick(file({{calibrationParameterKey(number), QString::number(value)}}));
+    QVERIFY(module->infoDialog());
+    QCOMPARE(module->infoDialog()->message(), message);
+    if (message != QLatin1String("1 loaded, 0 equal")) {
+        QCOMPARE(::buttonTexts(module), QStringList{"Ok"});
+        if (message == QLatin1String("Invalid file"))
+            QCOMPARE(harness.host().logLines().mid(logged), QStringList{"Load Calibration data failed"});
+        long long after = 0;
+        module->getValueFromInternalBuffer(number, after, nullptr);
+        QCOMPARE(after, before);
+        QVERIFY(harness.lon()->sends().isEmpty());
+        return;
+    }
+    // What fits is stored as it stands, not cut down to its field.
+    ::click(module, QStringLiteral("Load"));
+    ::click(module, QStringLiteral("Confirm"));
+    QCOMPARE(module->getValue(number), value);
+}
+
+void tst_CalibrationRecords::exportLoadsBackAllEqual_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<int>("fill"); // every byte of node memory; -1: the profile's own contents
+
+    for (InstrumentProfile const& profile : InstrumentProfile::all()) {
+        QTest::addRow("%s", qPrintable(profile.name)) << profile.name << -1;
+        for (int fill : {0x7F, 0x80, 0xFF})
+            QTest::addRow("%s-%02x", qPrintable(profile.name), fill) << profile.name << fill;
+    }
+}
+
+void tst_CalibrationRecords::exportLoadsBackAllEqual()
+{
+    QFETCH(QString, profile);
+    QFETCH(int, fill);
+
+    ModuleHarness harness(filled(*InstrumentProfile::find(profile), fill));
+    harness.lon()->setAutoAnswer(true);
+    QVERIFY(harness.bringUp());
+    QVERIFY(harness.lon()->waitUntilIdle(5000));
+    QDomDocument document;
+    harness.module()->writeAllCalibrationValuesToDom(document);
+    int const values = document.documentElement().childNodes().count();
+    QVERIFY(values > 0);
+
+    harness.module()->importFileFromStick(document.toString());
+    QVERIFY(harness.module()->infoDialog());
+    QCOMPARE(harness.module()->infoDialog()->message(), QStringLiteral("%1 loaded, %1 equal").arg(values));
+    QCOMPARE(::buttonTexts(harness.module()), QStringList{"Ok"});
 }
 
 void tst_CalibrationRecords::loadFromStickAsksTheStickModule()

@@ -71,6 +71,8 @@ private slots:
     void dialogRows_data();
     void dialogRows();
     void editedCompensationSurvivesCascadeSends();
+    void compensationEditsNeedFullCalibration_data();
+    void compensationEditsNeedFullCalibration();
     void receptionGatesPollsAndWrites_data();
     void receptionGatesPollsAndWrites();
     void cascadeWithoutHvSourceOrLon();
@@ -295,6 +297,34 @@ void tst_CascadeNode::editedCompensationSurvivesCascadeSends()
     cascade->openCalibrationDialog();
     QCOMPARE(cascade->getCalibrationNumberEdit(IIntComp80kV)->shownText(), QStringLiteral("2500"));
     QCOMPARE(cascade->getCalibrationNumberEdit(EnableComp)->shownText(), QString(QChar(0x2501)));
+}
+
+// Valid from the start outside network type 3, but editable only where every
+// other constant is: in full calibration mode.
+void tst_CascadeNode::compensationEditsNeedFullCalibration_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("editable");
+
+    QTest::newRow("off") << int(CalibrationModeOff) << false;
+    QTest::newRow("counters-only") << int(CalibrationModeCounters) << false;
+    QTest::newRow("full") << int(CalibrationModeFull) << true;
+}
+
+void tst_CascadeNode::compensationEditsNeedFullCalibration()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, editable);
+
+    CascLonCalibration* cascade = makeCascade(9);
+    cascade->setCalibrationEnabled(static_cast<CalibrationModes>(mode));
+    cascade->openCalibrationDialog();
+    QCOMPARE(cascade->getCalibrationNumberEdit(IIntComp80kV)->isEnabled(), editable);
+    QCOMPARE(cascade->getCalibrationNumberEdit(IIntComp8kV)->isEnabled(), editable);
+
+    cascade->setCalibrationValues(19, NVData(hvSourceRecord(9)));
+    for (CalibrationParameters parameter : {IIntComp80kV, IIntComp40kV, EnableComp})
+        QCOMPARE(cascade->getCalibrationNumberEdit(parameter)->isEnabled(), editable);
 }
 
 void tst_CascadeNode::receptionGatesPollsAndWrites_data()

@@ -16,6 +16,9 @@ private slots:
     void otherNames_data();
     void otherNames();
     void counterSet();
+    void fieldRanges_data();
+    void fieldRanges();
+    void everyParameterHasAField();
 };
 
 void tst_Catalogue::calibrationNames_data()
@@ -125,6 +128,59 @@ void tst_Catalogue::counterSet()
             counters.append(number);
     }
     QCOMPARE(counters, (QList<int>{50, 51, 53, 54, 55, 56, 57, 58}));
+}
+
+void tst_Catalogue::fieldRanges_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("networkType");
+    QTest::addColumn<qlonglong>("minimum");
+    QTest::addColumn<qlonglong>("maximum");
+
+    QTest::newRow("gain") << int(UMainsGain) << 3 << -128LL << 127LL;
+    QTest::newRow("last-byte-before-counters") << int(IOutPosOffset) << 9 << -128LL << 127LL;
+    QTest::newRow("hvdc-gain") << int(IInt100uAGain) << 3 << -128LL << 127LL;
+    // The HV source keeps the compensation values as bytes in network type 3 only.
+    QTest::newRow("compensation-nt3") << int(IIntComp80kV) << 3 << -128LL << 127LL;
+    QTest::newRow("compensation-nt9") << int(IIntComp8kV) << 9 << 0LL << 65500LL;
+    QTest::newRow("compensation-nt1") << int(IIntComp40kV) << 1 << 0LL << 65500LL;
+    QTest::newRow("enable-nt3") << int(EnableComp) << 3 << 0LL << 255LL;
+    QTest::newRow("enable-nt0") << int(EnableComp) << 0 << 0LL << 1LL;
+    QTest::newRow("vlf-start") << int(VlfStartCounter) << 3 << 0LL << 65535LL;
+    QTest::newRow("vlf-cycle") << int(VlfCycleCounter) << 9 << 0LL << 42949672LL;
+    QTest::newRow("current-maximum") << int(VlfCurrentMaximum) << 3 << 0LL << 2147483647LL;
+    QTest::newRow("surge-first") << int(SurgeCounter2kV) << 3 << 0LL << 6553LL;
+    QTest::newRow("surge-last") << int(SurgeCounter60kV) << 9 << 0LL << 6553LL;
+    QTest::newRow("cascade") << int(Cascade) << 3 << 0LL << 65535LL;
+    QTest::newRow("slim-rotor") << int(SlimRotorVlf) << 3 << 0LL << 1LL;
+}
+
+void tst_Catalogue::fieldRanges()
+{
+    QFETCH(int, number);
+    QFETCH(int, networkType);
+    QFETCH(qlonglong, minimum);
+    QFETCH(qlonglong, maximum);
+    auto const parameter = static_cast<CalibrationParameters>(number);
+    FieldRange const range = calibrationFieldRange(parameter, networkType);
+    QCOMPARE(range.minimum, minimum);
+    QCOMPARE(range.maximum, maximum);
+    QVERIFY(fitsField(parameter, networkType, minimum) && fitsField(parameter, networkType, maximum));
+    QVERIFY(!fitsField(parameter, networkType, minimum - 1) && !fitsField(parameter, networkType, maximum + 1));
+}
+
+void tst_Catalogue::everyParameterHasAField()
+{
+    for (int networkType : {0, 1, 2, 3, 9}) {
+        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number) {
+            FieldRange const range = calibrationFieldRange(static_cast<CalibrationParameters>(number), networkType);
+            QVERIFY2(range.minimum <= range.maximum,
+                     qPrintable(QStringLiteral("%1 in network type %2").arg(number).arg(networkType)));
+        }
+    }
+    // Numbers without a parameter hold nothing.
+    for (int number : {-1, 0, 69})
+        QVERIFY(!fitsField(static_cast<CalibrationParameters>(number), 3, 0));
 }
 
 QTEST_APPLESS_MAIN(tst_Catalogue)

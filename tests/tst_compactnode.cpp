@@ -53,6 +53,9 @@ private slots:
     void recordLayout_data();
     void recordLayout();
     void onlyReceivedPartsArePolledAndWritten();
+    void laterPartKeepsWhatWasWritten();
+    void compensationEditsFollowTheCalibrationMode_data();
+    void compensationEditsFollowTheCalibrationMode();
     void ownedParameters_data();
     void ownedParameters();
     void compensationFollowsEverySend();
@@ -155,6 +158,71 @@ void tst_CompactNode::onlyReceivedPartsArePolledAndWritten()
     QCOMPARE(m_host->lon()->sends(), (Sends{{899, bytes({4, -3})}}));
 }
 
+// The intake hands over its whole assembly each time one part arrives; the
+// parts it holds from earlier must not undo what was written since.
+void tst_CompactNode::laterPartKeepsWhatWasWritten()
+{
+    CompactLonCalibration* node = makeNode();
+    node->setCalibrationEnabled(CalibrationModeFull);
+    node->openCalibrationDialog();
+    // 0x0382, then 0x0384.
+    node->setCalibrationValues(3, NVData(bytes({1, 2, 3, 4, 5, 6, 1, 0, 0, 0, 0, 0, 0})));
+    node->setCalibrationValues(3, NVData(bytes({1, 2, 3, 4, 5, 6, 1, 7, 8, 1, 0, 0, 0})));
+    m_host->lon()->clearRecords();
+
+    NumberEdit* uIntOffset = node->getCalibrationNumberEdit(UIntOffset);
+    uIntOffset->enterNumber(20);
+    QTRY_COMPARE(m_host->lon()->sends().size(), 2);
+    QCOMPARE(m_host->lon()->sends().at(1), (QPair<unsigned short, QByteArray>{899, bytes({20, 8})}));
+    m_host->lon()->clearRecords();
+
+    // 0x0386 arrives: the assembly still holds the U-int Offset read before the write.
+    node->setCalibrationValues(3, NVData(bytes({1, 2, 3, 4, 5, 6, 1, 7, 8, 1, 9, 10, 1})));
+    QCOMPARE(uIntOffset->shownText(), QStringLiteral("20"));
+    QCOMPARE(node->getCalibrationNumberEdit(IIntOffset)->shownText(), QStringLiteral("9"));
+    QVERIFY(node->getCalibrationNumberEdit(IIntOffset)->isEnabled());
+
+    // The next edit of that part writes the constant the user set, not the old one.
+    node->getCalibrationNumberEdit(UIntGain)->enterNumber(-5);
+    QTRY_COMPARE(m_host->lon()->sends().size(), 3);
+    QCOMPARE(m_host->lon()->sends(),
+             (Sends{{897, bytes({1, 2, 3, 4, 5, 6})}, {899, bytes({20, -5})}, {901, bytes({9, 10})}}));
+
+    // A new answer for that part is the node's word again.
+    node->setCalibrationValues(3, NVData(bytes({1, 2, 3, 4, 5, 6, 1, 21, -5, 1, 9, 10, 1})));
+    QCOMPARE(uIntOffset->shownText(), QStringLiteral("21"));
+}
+
+// The compensation values are valid from the start, but like every other
+// constant they may be changed only in full calibration mode: the information
+// view, open to everyone, builds the same rows.
+void tst_CompactNode::compensationEditsFollowTheCalibrationMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("editable");
+
+    QTest::newRow("off") << int(CalibrationModeOff) << false;
+    QTest::newRow("counters-only") << int(CalibrationModeCounters) << false;
+    QTest::newRow("full") << int(CalibrationModeFull) << true;
+}
+
+void tst_CompactNode::compensationEditsFollowTheCalibrationMode()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, editable);
+
+    CompactLonCalibration* node = makeNode();
+    node->setCalibrationEnabled(static_cast<CalibrationModes>(mode));
+    node->openCalibrationDialog();
+    for (int i = 0; i < CompensationValues::RangeCount; ++i)
+        QCOMPARE(node->getCalibrationNumberEdit(CompensationValues::range(i))->isEnabled(), editable);
+
+    // A part of the node record arriving refreshes them under the same rule.
+    node->setCalibrationValues(3, NVData(bytes({0, 0, 0, 0, 0, 0, 0, 12, -3, 1, 0, 0, 0})));
+    for (CalibrationParameters parameter : {IIntComp80kV, IIntComp8kV, EnableComp})
+        QCOMPARE(node->getCalibrationNumberEdit(parameter)->isEnabled(), editable);
+}
+
 void tst_CompactNode::ownedParameters_data()
 {
     QTest::addColumn<int>("parameter");
@@ -223,12 +291,11 @@ void tst_CompactNode::compensationFollowsEverySend()
     // Nothing of node 3 has arrived, so nothing is written to it.
     QVERIFY(m_host->lon()->sends().isEmpty());
 
-    // The dialog shows the stored values, the one out of range clamped, editable at once.
+    // The dialog shows the stored values at once, the one out of range clamped.
     node->openCalibrationDialog();
     NumberEdit* comp40 = node->getCalibrationNumberEdit(IIntComp40kV);
     QCOMPARE(comp40->shownText(), QStringLiteral("65500"));
     QCOMPARE(node->getCalibrationNumberEdit(IIntComp32kV)->shownText(), QStringLiteral("450"));
-    QVERIFY(comp40->isEnabled());
     NumberEdit* enable = node->getCalibrationNumberEdit(EnableComp);
     QVERIFY(!enable->isEnabled());
     QCOMPARE(enable->shownText(), QString(QChar(0x2501)));

@@ -266,13 +266,14 @@ void tst_EventIntake::routingToTheNodes()
     host.lon()->deliver(0x1C77, NVData(bytes({6})));
     QCoreApplication::processEvents();
 
-    // Calibration data of node 30 is offered to every dialog; its counters reach none.
+    // Calibration data of node 30 is offered to every dialog; its counters reach
+    // the VLF dialog, which is node 30's here.
     QCOMPARE(vlf->calibrationNodes, QList<unsigned char>{30});
     QCOMPARE(surge->calibrationNodes, QList<unsigned char>{30});
     QCOMPARE(vlf->calibrationPayloads, QList<QByteArray>{bytes({1})});
     QVERIFY(surge->calibrationPayloads.isEmpty());
     QCOMPARE(surge->counterPayloads, QList<QByteArray>{bytes({3})});
-    QCOMPARE(vlf->counterPayloads, QList<QByteArray>{bytes({4})});
+    QCOMPARE(vlf->counterPayloads, (QList<QByteArray>{bytes({2}), bytes({4})}));
     QCOMPARE(vlf->configurationPayloads, QList<QByteArray>{bytes({6})});
     QVERIFY(surge->configurationPayloads.isEmpty());
 
@@ -282,6 +283,14 @@ void tst_EventIntake::routingToTheNodes()
     QCoreApplication::processEvents();
     QCOMPARE(surge->getDisplayNumberEdit(MainsVoltage)->getNumber(), 2301);
     surge->cleanUp();
+
+    // A VLF dialog of node 28 owns nothing of node 30: those counters are dropped.
+    QSharedPointer<FakeNode> vlf28(new FakeNode(&host.registry, host.lon(), 28, {VlfStartCounter}));
+    LonCalibrationTestAccess::setNodes(*module, {{28, vlf28}});
+    host.lon()->deliver(0x1E79, NVData(bytes({7})));
+    host.lon()->deliver(0x1C79, NVData(bytes({8})));
+    QCoreApplication::processEvents();
+    QCOMPARE(vlf28->counterPayloads, QList<QByteArray>{bytes({8})});
     module->shutdownModule();
 }
 

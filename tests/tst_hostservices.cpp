@@ -179,6 +179,7 @@ private slots:
     void printWriteFailureReported();
     void printKeepsFileInsideOutputFolder();
     void systemCopiesToStick();
+    void systemFindsThePrintUnderItsDocumentName();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -768,6 +769,43 @@ void tst_HostServices::systemCopiesToStick()
 
     system.handleFiles({QStringLiteral("Missing.pdf")}, true);
     QCOMPARE(handled.count(), 1);
+    // What could not be copied is said, not passed over.
+    QCOMPARE(system.failedFiles(), (QStringList{"Missing.pdf", "Missing.pdf"}));
+}
+
+// The module hands on the document name + ".pdf"; a serial number may hold
+// characters the print service had to replace in the file name.
+void tst_HostServices::systemFindsThePrintUnderItsDocumentName()
+{
+    QString const folder = m_dir->filePath(QStringLiteral("print"));
+    QString const stick = m_dir->filePath(QStringLiteral("stick"));
+    PrintService print;
+    print.setCurrentPrinterName(IPrint::pdfTarnel);
+    print.setOutputDirectory(folder);
+    SystemService system;
+    system.setFileDirectory(folder);
+    system.setStickDirectory(stick);
+    QSignalSpy failed(&system, &SystemService::handlingFailed);
+
+    RecordingResponse response(&print);
+    PrintRequest request;
+    request.response = &response;
+    request.name = QStringLiteral("Calibration_SN/12:3");
+    print.print(request);
+    QTRY_COMPARE(response.resultsSeen, QList<int>{IPrint::ResultDone});
+
+    system.handleFiles({request.name + QStringLiteral(".pdf")}, true);
+    QCOMPARE(system.handledFiles().size(), 1);
+    QCOMPARE(readFile(system.handledFiles().first()), readFile(print.lastFile()));
+    QCOMPARE(QFileInfo(system.handledFiles().first()).absolutePath(), QDir(stick).absolutePath());
+    QCOMPARE(failed.count(), 0);
+
+    // A relative name never reaches outside the print folder.
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("outside.pdf")), "%PDF"));
+    system.handleFiles({QStringLiteral("../outside.pdf")}, true);
+    QCOMPARE(system.handledFiles().size(), 1);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().first().toStringList(), QStringList{"../outside.pdf"});
 }
 
 QTEST_MAIN(tst_HostServices)

@@ -48,6 +48,7 @@ private slots:
     void pollsOnlyWhatIsMissing_data();
     void pollsOnlyWhatIsMissing();
     void okBeforeTheConfigurationArrivedWritesNothing();
+    void okWritesWhatTheDialogShows();
     void calibrationDialogRows();
     void configurationDialogRows();
 
@@ -225,6 +226,33 @@ void tst_HvDcNode::okBeforeTheConfigurationArrivedWritesNothing()
     QVERIFY(m_host->lon()->sends().isEmpty());
     QCOMPARE(status.size(), 2);
     QCOMPARE(status.last(), QVariantList{false});
+}
+
+// A configuration record arriving while the dialog is open keeps the user's
+// unsent change and shows the node's values for the rest: "Ok" writes what is shown.
+void tst_HvDcNode::okWritesWhatTheDialogShows()
+{
+    m_node->setCalibrationEnabled(CalibrationModeFull);
+    m_node->setConfigurationValues(NVData(bytes({0x01, 0x2C, 0x00, 1, 2, 3, 4})));
+    m_node->openConfigurationDialog();
+    NumberEdit* cascade = m_node->getCalibrationNumberEdit(Cascade);
+    NumberEdit* slimRotor = m_node->getCalibrationNumberEdit(SlimRotorVlf);
+    cascade->enterNumber(80);
+
+    // The node reports again: another cascade, the slim rotor on, other bits changed.
+    m_node->setConfigurationValues(NVData(bytes({0x00, 0xC8, 0x81, 5, 6, 7, 8})));
+    QCOMPARE(cascade->shownText(), QStringLiteral("80"));
+    QCOMPARE(slimRotor->shownText(), QString(QChar(0x2714)));
+
+    m_host->lon()->clearRecords();
+    m_node->dialog()->acceptButton()->click();
+    QCOMPARE(m_host->lon()->sends(), (Sends{{9078, bytes({0x00, 0x50, 0x81, 5, 6, 7, 8})}}));
+
+    // Once written, the next record is the node's word on every field.
+    m_node->setConfigurationValues(NVData(bytes({0x00, 0x64, 0x00, 5, 6, 7, 8})));
+    long long value = 0;
+    QVERIFY(m_node->getValueFromInternalBuffer(Cascade, value, nullptr));
+    QCOMPARE(value, 100LL);
 }
 
 void tst_HvDcNode::calibrationDialogRows()

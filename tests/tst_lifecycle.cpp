@@ -5,6 +5,8 @@
 #include "host/NVData.h"
 #include "host/ParameterService.h"
 #include "host/StateMachine.h"
+#include "host/NumberEdit.h"
+#include "module/ITestFacilityModeCallback.h"
 #include "module/LonCalibration.h"
 #include "sim/LonSimulator.h"
 #include "support/HostFixture.h"
@@ -30,6 +32,13 @@ public:
     void shutdownModule() override {}
 };
 
+class CountingCallback : public ITestFacilityModeCallback
+{
+public:
+    void testFacilityModeOff() override { ++calls; }
+    int calls = 0;
+};
+
 } // namespace
 
 // The host's view of the module's lifecycle: what it registers, when it
@@ -50,6 +59,7 @@ private slots:
     void nodeTablePerInstrument_data();
     void nodeTablePerInstrument();
     void preparedRefreshesCountersAfterState7();
+    void testFacilityCallbackOutlivesTheTestFunctionsObject();
     void pollAllFalseOnlySwitchesModuleStatusOff();
     void callsAfterShutdownAreHarmless();
     void missingHostServices_data();
@@ -171,6 +181,38 @@ void tst_Lifecycle::startDefersUntilTheStateMachineLeavesState0()
     // Only the pending start runs the initialization; later changes do not.
     host.stateMachine()->setState(2);
     QCOMPARE(host.lon()->moduleStatusCalls(), QList<bool>{true});
+}
+
+// Another module hands its callback in whenever it starts; the module must
+// still tell it when DC-MAX goes off, whichever test functions object is current.
+void tst_Lifecycle::testFacilityCallbackOutlivesTheTestFunctionsObject()
+{
+    HostFixture::Options options;
+    options.networkType = 0;
+    HostFixture host(options);
+    host.stateMachine()->setState(0);
+    QScopedPointer<LonCalibration> module(startModule(host));
+    QVERIFY(module);
+    CountingCallback callback;
+    // Handed in while the node set waits for the state machine.
+    module->setTestFacilityModeCallback(&callback);
+    host.stateMachine()->setState(1);
+
+    auto switchDcMaxOff = [&module] {
+        LonServiceFunctions* functions = module->testFunctions();
+        functions->setTestFunction(LonCalibrationTypes::DcMax, true);
+        functions->openTestFunctionsDialog();
+        functions->testFunctionEdit(LonCalibrationTypes::DcMax)->enterNumber(0);
+        functions->closeDialogWindow();
+    };
+    switchDcMaxOff();
+    QCOMPARE(callback.calls, 1);
+
+    // A new start replaces the test functions object; the callback goes with it.
+    module->startModule();
+    switchDcMaxOff();
+    QCOMPARE(callback.calls, 2);
+    module->shutdownModule();
 }
 
 void tst_Lifecycle::nodeTablePerInstrument_data()

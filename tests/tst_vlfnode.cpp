@@ -10,11 +10,13 @@
 #include "host/ParameterService.h"
 #include "host/StateMachine.h"
 #include "module/ILonCalibrationDCCallback.h"
+#include "module/LonCalibration.h"
 #include "nodes/VLFLonCalibration.h"
 #include "sim/LonSimulator.h"
 #include "support/ByteImage.h"
 #include "support/DialogRows.h"
 #include "support/HostFixture.h"
+#include "support/ModuleHarness.h"
 
 using namespace LonCalibrationTypes;
 
@@ -85,6 +87,7 @@ private slots:
     void raisingTheVoltageAsksFirst();
     void hvActivatedRechecksTheButton();
     void dischargeRequestClosesTheDialog();
+    void adapterCountersReachTheModule();
 
 private:
     struct Setup
@@ -565,6 +568,29 @@ void tst_VlfNode::dischargeRequestClosesTheDialog()
     QCOMPARE(status.size(), 1);
     QCOMPARE(status.first(), QVariantList{false});
     QVERIFY(m_node->getSwitchNumberEdit(EnableINomGain) == nullptr);
+}
+
+// With the 60 kV / 25 uF adapter the VLF dialog (key 28) is node 30's: the
+// counters that node reports reach it, the getters and the export.
+void tst_VlfNode::adapterCountersReachTheModule()
+{
+    ModuleHarness harness(*InstrumentProfile::find(QStringLiteral("nt3-vlf-adapter")));
+    harness.lon()->setAutoAnswer(true);
+    QVERIFY(harness.bringUp());
+    QVERIFY(harness.lon()->waitUntilIdle(5000));
+    LonCalibration* module = harness.module();
+    QVERIFY(harness.lon()->polls().contains(0x1E79));
+    // The profile's node memory: 321 starts, 4567 × 100 cycles.
+    QCOMPARE(module->getVLFStartCounter(), 321);
+    QCOMPARE(module->getVLFCycleCounter(), 456700);
+
+    // Held now, so a dialog opened later shows them without asking again.
+    harness.lon()->clearRecords();
+    QSharedPointer<NodeLonCalibrationBase> const vlf = module->nodeTable().value(28);
+    vlf->openCalibrationDialog();
+    QVERIFY(!harness.lon()->polls().contains(0x1E79));
+    QCOMPARE(vlf->getCalibrationNumberEdit(VlfStartCounter)->shownText(), QStringLiteral("321"));
+    vlf->cleanUp();
 }
 
 QTEST_MAIN(tst_VlfNode)

@@ -1,4 +1,4 @@
-#include "module/ServiceLog.h"
+#include "data/ServiceLog.h"
 
 #include <QString>
 
