@@ -13,6 +13,7 @@ enum Target
     TargetConfig,
     TargetLog,
     TargetPlugin,
+    TargetFaults,
     TargetConfirm,
     TargetListProfiles,
     TargetExport,
@@ -39,6 +40,8 @@ constexpr OptionRow kOptions[] = {
     {"config", "FILE", TargetConfig, "Configuration store file. Default: in the user's data folder."},
     {"log", "FILE", TargetLog, "Service log file. Default: in the user's data folder."},
     {"plugin", "FILE", TargetPlugin, "Plug-in file to load. Default: the one beside the program."},
+    {"faults", "SPEC", TargetFaults,
+        "Faults of the simulated instrument, e.g. loss=0.5,short=0x1375,failwrites,latency=5,seed=3."},
     {"headless", nullptr, TargetHeadless, "Open no window; without actions, run the lifecycle once and exit."},
     {"export", "FILE", TargetExport, "Poll every node and write the calibration document."},
     {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog."},
@@ -120,6 +123,10 @@ bool CommandLine::parse(QStringList const& arguments)
         m_error = QStringLiteral("--import needs --confirm all or --confirm none");
         return false;
     }
+    if (!importing && !m_confirm.isEmpty()) {
+        m_error = QStringLiteral("--confirm answers the prompts of --import, which is not given");
+        return false;
+    }
     return true;
 }
 
@@ -151,6 +158,9 @@ bool CommandLine::apply(int option, QString const& value)
         return true;
     case TargetPlugin:
         m_plugin = value;
+        return true;
+    case TargetFaults:
+        m_faults = value;
         return true;
     case TargetConfirm:
         if (value != QLatin1String("all") && value != QLatin1String("none")) {

@@ -40,6 +40,7 @@ public:
     QString configFile() const { return m_config; }
     QString logFile() const { return m_log; }
     QString pluginFile() const { return m_plugin; }
+    QString faults() const { return m_faults; }
     bool confirmAll() const { return m_confirm == QLatin1String("all"); }
     QList<Action> const& actions() const { return m_actions; }
 
@@ -56,6 +57,7 @@ private:
     QString m_config;
     QString m_log;
     QString m_plugin;
+    QString m_faults;
     QString m_confirm;
     QList<Action> m_actions;
 };

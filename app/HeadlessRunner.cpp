@@ -10,15 +10,18 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include "app/DialogDriver.h"
 #include "app/HostEnvironment.h"
+#include "app/StickFileReader.h"
+#include "data/LonCalibrationTypes.h"
+#include "host/AtomicFile.h"
 #include "host/DialogWindow.h"
 #include "host/IPrint.h"
 #include "host/MenuSegment.h"
 #include "host/MenuStrip.h"
+#include "host/NVData.h"
 #include "module/ILonCalibration.h"
 
 namespace {
@@ -31,9 +34,6 @@ constexpr int kWriteSettleMs = 400;
 constexpr int kPrintTimeoutMs = 10000;
 // After a tap: the dialog polls its node and shows the answers.
 constexpr int kDialogSettleMs = 300;
-// A calibration file is a few kilobytes; the module refuses far smaller ones
-// than this, which keeps a wrong file from being read into memory whole.
-constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
 // No real load has more prompts than the catalogue has values.
 constexpr int kMaxPrompts = 1000;
 
@@ -79,13 +79,18 @@ bool HeadlessRunner::fail(QString const& message)
 
 int HeadlessRunner::run(QList<CommandLine::Action> const& actions, bool confirmAll)
 {
+    bool ok = true;
     for (CommandLine::Action const& action : actions) {
-        bool const ok = runAction(action, confirmAll);
+        ok = runAction(action, confirmAll);
         m_out.flush();
         if (!ok)
-            return Failure;
+            break;
     }
-    return Success;
+    // The instrument is left as it was found, also after a failure.
+    if (!switchCalibrationOff() && ok)
+        ok = false;
+    m_out.flush();
+    return ok ? Success : Failure;
 }
 
 bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAll)
@@ -120,7 +125,18 @@ bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAl
     // Whatever reached the nodes survives the run, even when a later step fails.
     if (!m_host->saveInstrument() && ok)
         return fail(m_host->errorString());
-    return ok;
+    return checkHostFiles() && ok;
+}
+
+bool HeadlessRunner::checkHostFiles()
+{
+    QStringList const failures = m_host->takeFileFailures();
+    if (failures.isEmpty())
+        return true;
+    // Keep the first failure of the action itself; the files come after it.
+    if (!m_error.isEmpty())
+        return false;
+    return fail(failures.join(QStringLiteral("; ")));
 }
 
 bool HeadlessRunner::refreshValues()
@@ -131,7 +147,28 @@ bool HeadlessRunner::refreshValues()
     module->pollAllCalibrationValues(false);
     if (!answered)
         return fail(QStringLiteral("the instrument gave no answer within %1 s").arg(kAnswerTimeoutMs / 1000));
-    return true;
+    return checkAnswers();
+}
+
+bool HeadlessRunner::checkAnswers()
+{
+    // Values of a node that did not answer in full would be missing or zeros.
+    QList<LonSimulator::PollOutcome> const missed = m_host->lon().missedPolls();
+    m_host->lon().clearPollOutcomes();
+    if (missed.isEmpty())
+        return true;
+    QStringList rows;
+    for (LonSimulator::PollOutcome const& outcome : missed) {
+        QString const id = QStringLiteral("0x%1 (node %2)")
+                               .arg(outcome.nvId, 4, 16, QLatin1Char('0'))
+                               .arg(outcome.nvId >> 8);
+        if (outcome.kind == LonSimulator::PollOutcome::Short)
+            rows << QStringLiteral("%1 answered %2 of %3 bytes").arg(id).arg(outcome.bytes).arg(outcome.expected);
+        else
+            rows << QStringLiteral("%1 did not answer").arg(id);
+    }
+    rows.removeDuplicates();
+    return fail(QStringLiteral("the instrument did not answer in full: %1").arg(rows.join(QStringLiteral("; "))));
 }
 
 QString HeadlessRunner::exportDocument(int* count)
@@ -148,9 +185,9 @@ bool HeadlessRunner::save(QString const& path, QByteArray const& bytes)
     QFileInfo const info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create the folder of %1").arg(path));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    QString error;
+    if (!AtomicFile::write(path, bytes, &error))
+        return fail(error);
     return true;
 }
 
@@ -166,8 +203,23 @@ bool HeadlessRunner::exportTo(QString const& path)
     return true;
 }
 
+bool HeadlessRunner::checkWrites()
+{
+    QStringList refused;
+    for (LonSimulator::Record const& record : m_host->lon().records(LonSimulator::Record::Send)) {
+        if (!record.flag)
+            refused << QStringLiteral("0x%1 (node %2)").arg(record.nvId, 4, 16, QLatin1Char('0')).arg(record.nvId >> 8);
+    }
+    refused.removeDuplicates();
+    if (refused.isEmpty())
+        return true;
+    return fail(QStringLiteral("the node did not take it: the write to %1 was refused").arg(refused.join(QStringLiteral(", "))));
+}
+
 HeadlessRunner::ImportOutcome HeadlessRunner::runImport(QString const& text, bool confirmAll, QString* summary)
 {
+    // The writes of this load are checked on their own.
+    m_host->lon().clearRecords();
     DialogDriver driver(m_mainWindow);
     QList<DialogWindow*> const before = driver.shownDialogs();
     m_host->module()->importFileFromStick(text);
@@ -208,15 +260,15 @@ HeadlessRunner::ImportOutcome HeadlessRunner::runImport(QString const& text, boo
 
 bool HeadlessRunner::importFrom(QString const& path, bool confirmAll)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1: %2")
-                        .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a folder") : file.errorString()));
-    if (file.size() > kMaxImportBytes)
-        return fail(QStringLiteral("%1 is too large to be a calibration file").arg(path));
-    QString const text = QString::fromUtf8(file.readAll());
+    QString text;
+    QString error;
+    if (!StickFileReader::read(path, &text, &error))
+        return fail(error);
     if (text.trimmed().isEmpty())
         return fail(QStringLiteral("%1 is empty, not a calibration file").arg(path));
+    // Every change is in the service log, or none is made.
+    if (confirmAll && !m_host->checkServiceLog())
+        return fail(m_host->errorString());
     if (!refreshValues())
         return false;
 
@@ -232,7 +284,7 @@ bool HeadlessRunner::importFrom(QString const& path, bool confirmAll)
     case ImportOutcome::Loaded:
         break;
     }
-    if (confirmAll && !checkTaken(text))
+    if (!checkWrites() || (confirmAll && !checkTaken(text)))
         return false;
     m_out << "loaded " << path << '\n';
     return true;
@@ -259,8 +311,7 @@ bool HeadlessRunner::checkTaken(QString const& text)
             refused << QStringLiteral("%1 = %2 (holds %3)").arg(key, row.text().trimmed(), *value);
     }
     if (!refused.isEmpty())
-        return fail(QStringLiteral("the instrument did not take every confirmed value, out of range: %1")
-                        .arg(refused.join(QStringLiteral("; "))));
+        return fail(QStringLiteral("the node did not take it: %1").arg(refused.join(QStringLiteral("; "))));
     return true;
 }
 
@@ -272,10 +323,29 @@ bool HeadlessRunner::switchCalibrationOn()
     if (toggle->toggleState() == ToggleOff) {
         toggle->tap();
         DialogDriver::settle(0);
+        m_switchedCalibrationOn = toggle->toggleState() == ToggleOn;
     }
     if (toggle->toggleState() != ToggleOn)
         return fail(QStringLiteral("calibration mode did not switch on"));
     return true;
+}
+
+bool HeadlessRunner::switchCalibrationOff()
+{
+    if (!m_switchedCalibrationOn)
+        return true;
+    m_switchedCalibrationOn = false;
+    auto* toggle = qobject_cast<MenuSegment*>(m_menu->segmentAt(kCalibrationPosition));
+    if (toggle != nullptr && toggle->toggleState() == ToggleOn) {
+        toggle->tap();
+        DialogDriver::settle(0);
+        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    }
+    if (toggle == nullptr || toggle->toggleState() != ToggleOff)
+        return fail(QStringLiteral("calibration mode did not switch off again"));
+    if (!m_host->saveInstrument())
+        return fail(m_host->errorString());
+    return checkHostFiles();
 }
 
 bool HeadlessRunner::setValue(QString const& assignment)
@@ -284,18 +354,41 @@ bool HeadlessRunner::setValue(QString const& assignment)
     QString const key = assignment.left(equals).trimmed();
     QString const value = assignment.mid(equals + 1).trimmed();
 
+    // Everything is checked before anything is sent.
+    LonCalibrationTypes::CalibrationParameters parameter = LonCalibrationTypes::CalParamNone;
+    for (int number = LonCalibrationTypes::FirstCalibrationParameter;
+         number <= LonCalibrationTypes::LastCalibrationParameter; ++number) {
+        auto const candidate = static_cast<LonCalibrationTypes::CalibrationParameters>(number);
+        if (LonCalibrationTypes::calibrationParameterKey(candidate) == key && !key.isEmpty())
+            parameter = candidate;
+    }
+    if (parameter == LonCalibrationTypes::CalParamNone)
+        return fail(QStringLiteral("cannot set '%1': unknown key '%2'").arg(assignment, key));
+    bool number = false;
+    long long const wanted = value.toLongLong(&number, 10);
+    if (!number)
+        return fail(QStringLiteral("cannot set '%1': '%2' is not a whole number").arg(assignment, value));
+    LonCalibrationTypes::FieldRange const range =
+        LonCalibrationTypes::calibrationFieldRange(parameter, NVData::m_NetworkType);
+    if (!LonCalibrationTypes::fitsField(parameter, NVData::m_NetworkType, wanted))
+        return fail(QStringLiteral("cannot set '%1': out of its range %2 to %3, nothing written")
+                        .arg(assignment)
+                        .arg(range.minimum)
+                        .arg(range.maximum));
+    if (!m_host->checkServiceLog())
+        return fail(m_host->errorString());
+
     if (!refreshValues() || !switchCalibrationOn())
         return false;
-    QString const before = exportedValue(key);
 
-    // The module's own load path validates the key and the number and routes
-    // the value to its node, exactly as a one-value file from a stick.
+    // The module's own load path routes the value to its node, exactly as a
+    // one-value file from a stick.
     QString summary;
-    switch (runImport(oneValueDocument(key, value), true, &summary)) {
+    switch (runImport(oneValueDocument(key, QString::number(wanted)), true, &summary)) {
     case ImportOutcome::NoDialog:
     case ImportOutcome::Invalid:
-        return fail(QStringLiteral("cannot set '%1': unknown key, not a whole number, or out of its range")
-                        .arg(assignment));
+        return fail(QStringLiteral("cannot set '%1': the module refused the value (%2)")
+                        .arg(assignment, summary.isEmpty() ? QStringLiteral("no dialog") : summary));
     case ImportOutcome::NothingToDo:
         if (summary.startsWith(QLatin1String("0 loaded")))
             return fail(QStringLiteral("'%1' is not held by this instrument (%2)").arg(key, m_host->profile().name));
@@ -304,21 +397,15 @@ bool HeadlessRunner::setValue(QString const& assignment)
         break;
     }
 
-    // Read it back from the node: a value the node cannot hold must not pass as
-    // set, nor stay there in its mangled form.
-    if (!refreshValues())
+    // A write the node refused must not pass as set.
+    if (!checkWrites() || !refreshValues())
         return false;
     QString const stored = exportedValue(key);
-    if (stored.isEmpty() || stored.toLongLong() != value.toLongLong()) {
-        QString restored;
-        if (!before.isEmpty() && stored != before) {
-            runImport(oneValueDocument(key, before), true, &restored);
-            refreshValues();
-            restored = QStringLiteral(", %1 restored").arg(exportedValue(key));
-        }
-        return fail(QStringLiteral("the node holds %1 = %2 after writing %3: out of its range%4")
-                        .arg(key, stored.isEmpty() ? QStringLiteral("nothing") : stored, value, restored));
-    }
+    if (stored.isEmpty() || stored.toLongLong() != wanted)
+        return fail(QStringLiteral("the node did not take it: %1 = %2 written, the node holds %3")
+                        .arg(key)
+                        .arg(wanted)
+                        .arg(stored.isEmpty() ? QStringLiteral("nothing") : stored));
     m_out << "set " << key << " = " << stored << '\n';
     return true;
 }
@@ -388,8 +475,15 @@ bool HeadlessRunner::grab(QWidget* widget, QString const& path)
 {
     DialogDriver::settle(0);
     QPixmap const image = widget->grab();
-    if (image.isNull() || !image.save(path, "PNG"))
+    if (image.isNull())
+        return fail(QStringLiteral("cannot take a picture for %1").arg(path));
+    AtomicFile file(path);
+    if (!file.open())
+        return fail(file.errorString());
+    if (!image.save(file.device(), "PNG"))
         return fail(QStringLiteral("cannot write %1").arg(path));
+    if (!file.commit())
+        return fail(file.errorString());
     m_out << "screenshot " << path << '\n';
     return true;
 }

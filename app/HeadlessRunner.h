@@ -56,6 +56,14 @@ private:
     static QString oneValueDocument(QString const& key, QString const& value);
     ImportOutcome runImport(QString const& text, bool confirmAll, QString* summary);
     bool switchCalibrationOn();
+    // Switches calibration mode off again when this run switched it on.
+    bool switchCalibrationOff();
+    // Every write of the last load was taken by its node.
+    bool checkWrites();
+    // Nodes that did not answer in full make the data incomplete: a failure.
+    bool checkAnswers();
+    // Files the host writes on its own (configuration, log, node memory) failed.
+    bool checkHostFiles();
     // After a load with every prompt confirmed: the nodes hold what the text says.
     bool checkTaken(QString const& text);
     bool save(QString const& path, QByteArray const& bytes);
@@ -66,4 +74,5 @@ private:
     MenuStrip* m_menu;
     QTextStream& m_out;
     QString m_error;
+    bool m_switchedCalibrationOn = false;
 };

@@ -5,10 +5,9 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 
+#include "host/AtomicFile.h"
 #include "host/ConfigStore.h"
 #include "host/HWConfiguration.h"
 #include "host/IModule.h"
@@ -35,15 +34,6 @@ QString dataFile(QString const& name)
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(name);
 }
 
-// The profile a node memory file was saved from; empty when it names none.
-QString memoryProfile(QString const& file)
-{
-    QFile memory(file);
-    if (!memory.open(QIODevice::ReadOnly))
-        return QString();
-    return QJsonDocument::fromJson(memory.readAll()).object().value(QStringLiteral("profile")).toString();
-}
-
 bool ensureFolderOf(QString const& file)
 {
     return QDir().mkpath(QFileInfo(file).absolutePath());
@@ -65,7 +55,10 @@ HostEnvironment::HostEnvironment(InstrumentProfile const& profile, QObject* pare
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
-    connect(&m_saveTimer, &QTimer::timeout, this, [this] { saveInstrument(); });
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] {
+        if (!saveInstrument())
+            reportFileFailure(m_error);
+    });
 }
 
 HostEnvironment::~HostEnvironment()
@@ -116,8 +109,18 @@ bool HostEnvironment::setUp(Settings const& settings)
     if (!ensureFolderOf(m_settings.configFile) || !ensureFolderOf(m_settings.logFile))
         return fail(
             QStringLiteral("cannot create the folder of %1 or %2").arg(m_settings.configFile, m_settings.logFile));
+    if (!ensureFolderOf(m_settings.instrumentFile))
+        return fail(QStringLiteral("cannot create the folder of %1").arg(m_settings.instrumentFile));
+    if (!checkOutputFile(m_settings.configFile, "configuration store") ||
+        !checkOutputFile(m_settings.logFile, "service log") || !checkOutputFile(m_settings.instrumentFile, "node memory"))
+        return false;
+    // Two benches on one instrument would overwrite each other's writes.
+    if (!lockInstrument())
+        return false;
+    ConfigStore::setFailureHandler([this](QString const& message) { reportFileFailure(message); });
     ConfigStore::setFilePath(m_settings.configFile);
     getLogger()->setLogFile(m_settings.logFile);
+    connect(getLogger(), &LoggingCtrl::writeFailed, this, &HostEnvironment::refuseWrites, Qt::UniqueConnection);
 
     // Prints and stick copies stay out of the user's folders.
     if (!m_spool.isValid())
@@ -130,6 +133,13 @@ bool HostEnvironment::setUp(Settings const& settings)
     m_lon.applyProfile(m_profile);
     if (!prepareInstrument())
         return false;
+    if (!m_settings.faults.isEmpty()) {
+        LonSimulator::Faults faults;
+        QString error;
+        if (!LonSimulator::Faults::parse(m_settings.faults, &faults, &error))
+            return fail(QStringLiteral("--faults: %1").arg(error));
+        m_lon.setFaults(faults);
+    }
     m_lon.setAutoAnswer(true);
     m_parameters.setParameter(ParamServiceMode, kServiceModeOn);
     m_stateMachine.setState(kStartState);
@@ -197,18 +207,81 @@ bool HostEnvironment::startModule(MenuStrip* menu)
     return true;
 }
 
+bool HostEnvironment::checkOutputFile(QString const& file, char const* what)
+{
+    QFileInfo const info(file);
+    if (info.exists() && !info.isFile())
+        return fail(QStringLiteral("the %1 %2 is not a regular file").arg(QLatin1String(what), file));
+    return true;
+}
+
+bool HostEnvironment::lockInstrument()
+{
+    m_lock.reset(new QLockFile(m_settings.instrumentFile + QStringLiteral(".lock")));
+    if (m_lock->tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    QString holder = QStringLiteral("another process");
+    if (m_lock->error() == QLockFile::LockFailedError && m_lock->getLockInfo(&pid, &host, &application))
+        holder = QStringLiteral("%1 (process %2 on %3)").arg(application.isEmpty() ? QStringLiteral("a program") : application)
+                     .arg(pid)
+                     .arg(host);
+    else if (m_lock->error() != QLockFile::LockFailedError)
+        holder = QString();
+    m_lock.reset();
+    if (holder.isEmpty())
+        return fail(QStringLiteral("cannot lock instrument file %1: cannot write %1.lock").arg(m_settings.instrumentFile));
+    return fail(QStringLiteral("instrument file %1 is in use by %2").arg(m_settings.instrumentFile, holder));
+}
+
+void HostEnvironment::reportFileFailure(QString const& message)
+{
+    m_fileFailures.append(message);
+    emit fileFailed(message);
+}
+
+// Without its audit trail the instrument takes no further change.
+void HostEnvironment::refuseWrites(QString const& message)
+{
+    LonSimulator::Faults faults = m_lon.faults();
+    faults.failWrites = true;
+    m_lon.setFaults(faults);
+    reportFileFailure(QStringLiteral("%1; the instrument takes no changes until the log can be written").arg(message));
+}
+
+QStringList HostEnvironment::takeFileFailures()
+{
+    QStringList failures;
+    failures.swap(m_fileFailures);
+    return failures;
+}
+
+bool HostEnvironment::checkServiceLog()
+{
+    QString error;
+    if (!getLogger()->checkWritable(&error))
+        return fail(QStringLiteral("the service log cannot be written, so nothing is changed: %1").arg(error));
+    return true;
+}
+
+bool HostEnvironment::guardWritesByServiceLog()
+{
+    if (checkServiceLog())
+        return true;
+    refuseWrites(m_error);
+    return false;
+}
+
 bool HostEnvironment::prepareInstrument()
 {
     QString const& file = m_settings.instrumentFile;
     if (QFileInfo::exists(file)) {
+        // Anything but a node memory of this profile is refused and left as it is.
         QString error;
-        if (!m_lon.loadMemory(file, &error))
-            return fail(QStringLiteral("cannot use instrument file %1: %2").arg(file, error));
-        // Another instrument's memory would mix into this one's and be saved so.
-        QString const owner = memoryProfile(file);
-        if (!owner.isEmpty() && owner != m_profile.name)
-            return fail(QStringLiteral("instrument file %1 belongs to profile '%2', not '%3'")
-                            .arg(file, owner, m_profile.name));
+        if (!m_lon.loadMemory(file, m_profile.name, &error))
+            return fail(QStringLiteral("cannot use instrument file %1").arg(error));
         return true;
     }
     // A new instrument starts from the profile's memory.
@@ -251,7 +324,7 @@ bool HostEnvironment::saveInstrument()
     return true;
 }
 
-void HostEnvironment::stop()
+bool HostEnvironment::stop()
 {
     m_saveTimer.stop();
     disconnect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave);
@@ -268,8 +341,11 @@ void HostEnvironment::stop()
     m_module.reset();
     m_calibration = nullptr;
     flushDeferredDeletes();
+    bool saved = true;
     if (m_lon.isAutoAnswer()) {
         m_lon.setAutoAnswer(false);
-        saveInstrument();
+        saved = saveInstrument();
     }
+    ConfigStore::setFailureHandler(nullptr);
+    return saved;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QObject>
 #include <QScopedPointer>
 #include <QString>
@@ -34,6 +35,8 @@ public:
         QString instrumentFile;
         QString configFile;
         QString logFile;
+        // Faults of the simulated instrument, as LonSimulator::Faults::parse reads them.
+        QString faults;
         // Writes reach the node memory file shortly after they happen (window mode).
         bool saveAfterWrites = false;
     };
@@ -46,8 +49,9 @@ public:
     // Identity, suitability, initialize, start and the "/lon" page on the
     // strip, the way the instrument host does it. False with errorString().
     bool startModule(MenuStrip* menu);
-    // Leaves the page, shuts the module down and keeps the node memory.
-    void stop();
+    // Leaves the page, shuts the module down and keeps the node memory; false
+    // with errorString() when the node memory could not be written.
+    bool stop();
     QString errorString() const { return m_error; }
 
     // What start() did, one line per step.
@@ -55,6 +59,14 @@ public:
 
     // Writes the node memory to the instrument file; false with errorString().
     bool saveInstrument();
+
+    // Failures of the files the host writes on its own (configuration store,
+    // service log, node memory saved after a write) since the last call.
+    QStringList takeFileFailures();
+    // Whether a line can be appended to the service log now; false with errorString().
+    bool checkServiceLog();
+    // Window mode: an unwritable service log stops every write to the instrument.
+    bool guardWritesByServiceLog();
 
     ILonCalibration* module() const { return m_calibration; }
     InstrumentProfile const& profile() const { return m_profile; }
@@ -73,7 +85,15 @@ public:
     // Runs the deferred deletions that deleteLater scheduled.
     static void flushDeferredDeletes();
 
+signals:
+    // A file the host writes on its own could not be written; the message names it.
+    void fileFailed(QString const& message);
+
 private:
+    void reportFileFailure(QString const& message);
+    void refuseWrites(QString const& message);
+    bool lockInstrument();
+    bool checkOutputFile(QString const& file, char const* what);
     bool fail(QString const& message);
     bool prepareInstrument();
     bool checkDependencies();
@@ -96,4 +116,6 @@ private:
     MenuStrip* m_menu = nullptr;
     bool m_started = false;
     QTimer m_saveTimer;
+    QScopedPointer<QLockFile> m_lock;
+    QStringList m_fileFailures;
 };

@@ -48,8 +48,19 @@ WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
     stageLayout->addStretch();
     m_stage = stage;
 
+    // Files the host could not write: shown until the window closes, since the
+    // data they should hold is not where the user expects it.
+    m_warning = new QLabel(central);
+    m_warning->setObjectName(QStringLiteral("fileWarning"));
+    m_warning->setWordWrap(true);
+    m_warning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_warning->setStyleSheet(QStringLiteral("QLabel { background: #b00020; color: white; padding: 4px; }"));
+    m_warning->hide();
+    connect(&host, &HostEnvironment::fileFailed, this, &WorkbenchWindow::showFileFailure);
+
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_warning);
     layout->addWidget(m_menu);
     layout->addWidget(stage, 1);
     setCentralWidget(central);
@@ -86,6 +97,15 @@ WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
 }
 
 WorkbenchWindow::~WorkbenchWindow() = default;
+
+void WorkbenchWindow::showFileFailure(QString const& message)
+{
+    QStringList lines = m_warning->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!lines.contains(message))
+        lines.append(message);
+    m_warning->setText(lines.join(QLatin1Char('\n')));
+    m_warning->show();
+}
 
 QDockWidget* WorkbenchWindow::addPanel(
     QString const& title, QString const& name, QWidget* panel, Qt::DockWidgetArea area)

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class HostEnvironment;
+class QLabel;
 class MenuStrip;
 class ServiceLogPanel;
 class TrafficPanel;
@@ -23,6 +24,8 @@ public:
     MenuStrip* menuStrip() const { return m_menu; }
     TrafficPanel* trafficPanel() const { return m_traffic; }
     ServiceLogPanel* serviceLogPanel() const { return m_log; }
+    // A file the host could not write, shown in a banner above the menu.
+    void showFileFailure(QString const& message);
 
 protected:
     void childEvent(QChildEvent* event) override;
@@ -37,4 +40,5 @@ private:
     QWidget* m_stage = nullptr;
     TrafficPanel* m_traffic = nullptr;
     ServiceLogPanel* m_log = nullptr;
+    QLabel* m_warning = nullptr;
 };

@@ -1,6 +1,7 @@
 // loncal-workbench: runs the calibration plug-in on the stand-in host and a
 // simulated instrument, in a window or headless from the command line.
 #include <QApplication>
+#include <QMessageBox>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
@@ -40,6 +41,9 @@ void filterMessages(QtMsgType type, QMessageLogContext const& context, QString c
 {
     if (message.contains(QLatin1String("does not support propagateSizeHints")))
         return;
+    // Qt falls back to a folder of its own; nothing here needs the runtime folder.
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
     if (g_defaultHandler != nullptr)
         g_defaultHandler(type, context, message);
 }
@@ -78,12 +82,35 @@ QString knownProfiles()
     return names.join(QStringLiteral(", "));
 }
 
+// In the window a start-up failure is shown as well: the program may have been
+// started from a menu, where nobody reads standard error.
+void showStartFailure(QString const& message)
+{
+    QMessageBox::critical(nullptr, QStringLiteral("loncal-workbench"),
+                          QStringLiteral("The workbench cannot start:\n%1").arg(message));
+}
+
+int startFailure(QString const& message, bool headless)
+{
+    int const status = fail(message);
+    if (!headless)
+        showStartFailure(message);
+    return status;
+}
+
 int runHost(CommandLine const& line, bool headless)
 {
     QString const name = line.profile().isEmpty() ? InstrumentProfile::defaultName() : line.profile();
     InstrumentProfile const* profile = InstrumentProfile::find(name);
     if (profile == nullptr)
-        return fail(QStringLiteral("unknown profile '%1' (known: %2)").arg(name, knownProfiles()));
+        return fail(QStringLiteral("unknown profile '%1' (known: %2)").arg(name, knownProfiles()), kUsageError);
+
+    if (!line.faults().isEmpty()) {
+        LonSimulator::Faults faults;
+        QString error;
+        if (!LonSimulator::Faults::parse(line.faults(), &faults, &error))
+            return fail(QStringLiteral("--faults: %1").arg(error), kUsageError);
+    }
 
     HostEnvironment host(*profile);
     HostEnvironment::Settings settings;
@@ -91,9 +118,10 @@ int runHost(CommandLine const& line, bool headless)
     settings.instrumentFile = line.instrumentFile();
     settings.configFile = line.configFile();
     settings.logFile = line.logFile();
+    settings.faults = line.faults();
     settings.saveAfterWrites = !headless;
     if (!host.setUp(settings))
-        return fail(host.errorString());
+        return startFailure(host.errorString(), headless);
 
     // Nobody sits at a headless bench: a modal question is answered "cancel".
     if (headless)
@@ -106,7 +134,12 @@ int runHost(CommandLine const& line, bool headless)
     if (!host.startModule(window.menuStrip())) {
         status = HeadlessRunner::Failure;
         error = host.errorString();
+        if (!headless)
+            showStartFailure(error);
     } else if (!headless) {
+        host.guardWritesByServiceLog();
+        for (QString const& message : host.takeFileFailures())
+            window.showFileFailure(message);
         for (QString const& row : host.lifecycleReport())
             out() << row << '\n';
         out().flush();
@@ -120,7 +153,11 @@ int runHost(CommandLine const& line, bool headless)
         status = runner.run(line.actions(), line.confirmAll());
         error = runner.errorString();
     }
-    host.stop();
+    // The node memory must be on disk before the run may count as done.
+    if (!host.stop() && status == HeadlessRunner::Success) {
+        status = HeadlessRunner::Failure;
+        error = host.errorString();
+    }
     if (status != HeadlessRunner::Success)
         return fail(error.isEmpty() ? host.errorString() : error, status);
     out() << (headless && line.actions().isEmpty() ? "shut down\n" : "");

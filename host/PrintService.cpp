@@ -1,7 +1,6 @@
 #include "PrintService.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QPageLayout>
@@ -13,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "AtomicFile.h"
 #include "Form.h"
 #include "IPrintResponse.h"
 
@@ -127,28 +127,35 @@ void PrintService::paintForm(QPainter& painter, Form const& form, double dotsPer
     }
 }
 
-bool PrintService::renderPdf(Form const& form, QString const& fileName)
+// The PDF goes through an AtomicFile: a print that fails half way leaves no
+// partial PDF, and an older print of the same name stays whole.
+bool PrintService::renderPdf(Form const& form, QString const& fileName, QString* error)
 {
-    QFileInfo const info(fileName);
-    if (fileName.isEmpty() || info.isDir() || !QDir().mkpath(info.absolutePath()))
-        return false;
-    {
-        // QPdfWriter reports an unwritable file only through a failing painter; ask first.
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly))
-            return false;
+    AtomicFile file(fileName);
+    // A folder that cannot be made is named by open().
+    if (!fileName.isEmpty())
+        QDir().mkpath(QFileInfo(fileName).absolutePath());
+    bool written = file.open();
+    if (written) {
+        QPdfWriter writer(file.device());
+        writer.setResolution(kResolution);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                         QPageLayout::Millimeter));
+        QPainter painter;
+        written = painter.begin(&writer);
+        if (written) {
+            painter.setPen(Qt::black);
+            paintForm(painter, form, kResolution / kMillimetresPerInch);
+            written = painter.end();
+        }
     }
-
-    QPdfWriter writer(fileName);
-    writer.setResolution(kResolution);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    painter.setPen(Qt::black);
-    paintForm(painter, form, kResolution / kMillimetresPerInch);
-    if (!painter.end())
-        return false;
-    return QFileInfo(fileName).size() > 0;
+    // A write that failed inside the painter shows here.
+    if (written)
+        written = file.commit();
+    if (!written && error != nullptr) {
+        *error = file.errorString().isEmpty()
+                     ? QStringLiteral("cannot write %1: the PDF could not be drawn").arg(fileName)
+                     : file.errorString();
+    }
+    return written;
 }

@@ -45,8 +45,9 @@ public:
     QList<PrintRequest> const& requests() const { return m_requests; }
     QString lastFile() const { return m_lastFile; }
 
-    // Renders the form as one PDF page; false when the file cannot be written.
-    static bool renderPdf(Form const& form, QString const& fileName);
+    // Renders the form as one PDF page, written whole or not at all; false
+    // when the file cannot be written, and *error (if given) names the file and the cause.
+    static bool renderPdf(Form const& form, QString const& fileName, QString* error = nullptr);
     // Paints the labels onto a page whose origin is the paper's top left corner.
     static void paintForm(QPainter& painter, Form const& form, double dotsPerMillimetre);
     // A document name made safe as a file name inside the output folder.

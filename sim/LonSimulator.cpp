@@ -2,17 +2,15 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMetaObject>
-#include <mutex>
-#include <QSaveFile>
 #include <QThread>
 #include <algorithm>
+#include <mutex>
 
+#include "host/AtomicFile.h"
 #include "host/ILonEvent.h"
 #include "sim/MeasurementStream.h"
+#include "sim/NodeMemoryFile.h"
 #include "sim/SimulatorWorker.h"
 
 namespace {
@@ -23,7 +21,123 @@ thread_local int t_delivering = 0;
 // Network-variable indices a node writes under, each one below its poll index.
 constexpr unsigned char kWriteIndices[] = {116, 118, 120, 122, 129, 131, 133};
 
+using Faults = LonSimulator::Faults;
+
+bool refuse(QString* error, QString const& message)
+{
+    if (error != nullptr)
+        *error = message;
+    return false;
+}
+
+NodeMemoryFile::Layout layoutOf(InstrumentProfile const& profile)
+{
+    NodeMemoryFile::Layout layout;
+    for (auto it = profile.variables.cbegin(); it != profile.variables.cend(); ++it)
+        layout.insert(it.key(), it.value().size());
+    return layout;
+}
+
+// A decimal number, or hex after "0x"; at most `max`.
+bool parseNumber(QString const& text, quint64 max, quint64* value)
+{
+    bool ok = false;
+    quint64 const number = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toULongLong(&ok, 16)
+                                                                                     : text.toULongLong(&ok, 10);
+    if (!ok || number > max)
+        return false;
+    *value = number;
+    return true;
+}
+
+template <typename Number> bool parseCount(QString const& text, quint64 min, quint64 max, Number* value)
+{
+    quint64 number = 0;
+    if (!parseNumber(text, max, &number) || number < min)
+        return false;
+    *value = static_cast<Number>(number);
+    return true;
+}
+
+bool parseRate(QString const& text, double* rate)
+{
+    bool ok = false;
+    double const value = text.toDouble(&ok);
+    if (!ok || !(value >= 0 && value <= 1))
+        return false;
+    *rate = value;
+    return true;
+}
+
+bool parseShortAnswer(QString const& text, Faults* faults)
+{
+    unsigned short nvId = 0;
+    if (!parseCount(text, 0, 0xFFFF, &nvId))
+        return false;
+    if (!faults->shortAnswers.contains(nvId))
+        faults->shortAnswers.append(nvId);
+    return true;
+}
+
+// The items of a fault text. An item without `expects` is a flag and takes no value.
+struct FaultItem
+{
+    char const* name;
+    char const* expects;
+    bool (*apply)(QString const& value, Faults* faults);
+};
+
+constexpr int kMaxDelayMs = 60000;
+
+FaultItem const kFaultItems[] = {
+    {"loss", "a rate from 0 to 1", [](QString const& v, Faults* f) { return parseRate(v, &f->lossRate); }},
+    {"duplicate", "a rate from 0 to 1", [](QString const& v, Faults* f) { return parseRate(v, &f->duplicateRate); }},
+    {"reorder", "a rate from 0 to 1", [](QString const& v, Faults* f) { return parseRate(v, &f->reorderRate); }},
+    {"latency", "milliseconds from 0 to 60000",
+        [](QString const& v, Faults* f) { return parseCount(v, 0, kMaxDelayMs, &f->latencyMs); }},
+    {"jitter", "milliseconds from 0 to 60000",
+        [](QString const& v, Faults* f) { return parseCount(v, 0, kMaxDelayMs, &f->jitterMs); }},
+    {"seed", "a number from 0 to 4294967295",
+        [](QString const& v, Faults* f) { return parseCount(v, 0, 0xFFFFFFFFu, &f->seed); }},
+    {"failwrites", nullptr,
+        [](QString const&, Faults* f) {
+            f->failWrites = true;
+            return true;
+        }},
+    {"short", "a variable identifier such as 0x1375", parseShortAnswer},
+    {"shortby", "bytes from 1 to 255",
+        [](QString const& v, Faults* f) { return parseCount(v, 1, NodeMemoryFile::MaxVariableBytes, &f->shortBy); }},
+};
+
 } // namespace
+
+bool LonSimulator::Faults::parse(QString const& spec, Faults* faults, QString* error)
+{
+    Faults parsed;
+    QString const text = spec.trimmed();
+    if (!text.isEmpty()) {
+        for (QString const& entry : text.split(QLatin1Char(','))) {
+            QString const item = entry.trimmed();
+            if (item.isEmpty())
+                return refuse(error, QStringLiteral("empty fault item in '%1'").arg(text));
+            int const equals = item.indexOf(QLatin1Char('='));
+            QString const name = (equals < 0 ? item : item.left(equals)).trimmed();
+            QString const value = equals < 0 ? QString() : item.mid(equals + 1).trimmed();
+            auto const found = std::find_if(std::begin(kFaultItems), std::end(kFaultItems),
+                [&name](FaultItem const& row) { return name == QLatin1String(row.name); });
+            if (found == std::end(kFaultItems))
+                return refuse(error, QStringLiteral("unknown fault '%1'").arg(item));
+            if (found->expects == nullptr && equals >= 0)
+                return refuse(error, QStringLiteral("fault '%1' takes no value").arg(item));
+            if (!found->apply(value, &parsed))
+                return refuse(
+                    error, QStringLiteral("fault '%1': expected %2").arg(item, QLatin1String(found->expects)));
+        }
+    }
+    if (faults != nullptr)
+        *faults = parsed;
+    return true;
+}
 
 LonSimulator::LonSimulator(QObject* parent) : QObject(parent)
 {
@@ -89,14 +203,49 @@ void LonSimulator::pollNV(unsigned short nvId)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     record(Record::Poll, nvId);
-    // A node that does not exist, or a variable it does not have, never answers.
-    if (!m_autoAnswer || m_worker == nullptr || !m_memory.contains(nvId))
+    if (!m_autoAnswer || m_worker == nullptr)
         return;
+    // A node that does not exist, or a variable it does not have, never answers.
+    if (!m_memory.contains(nvId)) {
+        addOutcome({nvId, PollOutcome::Unanswered, 0, expectedBytes(nvId)});
+        return;
+    }
+    quint64 const serial = addOutcome({nvId, PollOutcome::Pending, 0, expectedBytes(nvId)});
     m_pending.fetchAndAddOrdered(1);
     // The poll waits in the simulator's own queue, under its mutex; the worker
     // is only woken through Qt's.
-    m_pollQueue.push_back({nvId, m_faults});
+    m_pollQueue.push_back({serial, nvId, m_faults});
     QMetaObject::invokeMethod(m_worker, "drainPolls", Qt::QueuedConnection);
+}
+
+quint64 LonSimulator::addOutcome(PollOutcome const& outcome)
+{
+    if (m_outcomes.size() >= MaxRecords) {
+        m_outcomes.removeFirst();
+        ++m_firstOutcome;
+    }
+    m_outcomes.append(outcome);
+    return m_firstOutcome + static_cast<quint64>(m_outcomes.size()) - 1;
+}
+
+void LonSimulator::decideOutcome(quint64 serial, PollOutcome::Kind kind, int bytes, int expected)
+{
+    // Outcomes cleared since the poll are not brought back.
+    if (serial < m_firstOutcome || serial - m_firstOutcome >= static_cast<quint64>(m_outcomes.size()))
+        return;
+    PollOutcome& outcome = m_outcomes[static_cast<int>(serial - m_firstOutcome)];
+    // A duplicated answer changes nothing: the first one decided.
+    if (outcome.kind != PollOutcome::Pending)
+        return;
+    outcome.kind = kind;
+    outcome.bytes = bytes;
+    outcome.expected = expected;
+}
+
+int LonSimulator::expectedBytes(unsigned short nvId) const
+{
+    auto const size = m_layout.constFind(nvId);
+    return size != m_layout.cend() ? *size : m_memory.value(nvId).size();
 }
 
 QList<LonSimulator::QueuedPoll> LonSimulator::takeQueuedPolls()
@@ -117,14 +266,34 @@ bool LonSimulator::sendNV(unsigned short nvId, NVData const& data)
     return accepted;
 }
 
-void LonSimulator::answerPoll(unsigned short nvId)
+void LonSimulator::answerPoll(QueuedPoll const& poll, int cut)
 {
     QByteArray bytes;
+    bool held = false;
+    int expected = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        bytes = m_memory.value(nvId);
+        auto const found = m_memory.constFind(poll.nvId);
+        held = found != m_memory.cend();
+        if (held)
+            bytes = *found;
+        expected = expectedBytes(poll.nvId);
     }
-    deliver(nvId, NVData(bytes));
+    if (held) {
+        bytes.chop(cut);
+        deliver(poll.nvId, NVData(bytes));
+    }
+    PollOutcome::Kind const kind = !held ? PollOutcome::Unanswered
+        : bytes.size() < expected        ? PollOutcome::Short
+                                         : PollOutcome::Answered;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    decideOutcome(poll.serial, kind, bytes.size(), expected);
+}
+
+void LonSimulator::losePoll(QueuedPoll const& poll)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    decideOutcome(poll.serial, PollOutcome::Unanswered, 0, expectedBytes(poll.nvId));
 }
 
 bool LonSimulator::checkNodeVersion(unsigned char node, unsigned short version)
@@ -218,6 +387,11 @@ void LonSimulator::stopThread()
     m_pending.storeRelease(0);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pollQueue.clear();
+    // Answers the stopped thread still owed never come.
+    for (PollOutcome& outcome : m_outcomes) {
+        if (outcome.kind == PollOutcome::Pending)
+            outcome.kind = PollOutcome::Unanswered;
+    }
 }
 
 void LonSimulator::setFaults(Faults const& faults)
@@ -252,6 +426,7 @@ void LonSimulator::applyProfile(InstrumentProfile const& profile)
     m_memory.clear();
     for (auto it = profile.variables.cbegin(); it != profile.variables.cend(); ++it)
         m_memory.insert(it.key(), it.value());
+    m_layout = layoutOf(profile);
     m_measurements = profile.measurements;
     m_dMeas = profile.dMeas;
 }
@@ -270,59 +445,57 @@ QList<unsigned short> LonSimulator::measurements() const
 
 bool LonSimulator::saveMemory(QString const& path, QString* error) const
 {
-    QJsonObject variables;
     QString profile;
+    NodeMemoryFile::Layout layout;
+    NodeMemoryFile::Memory memory;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         profile = m_profileName;
-        for (auto it = m_memory.cbegin(); it != m_memory.cend(); ++it)
-            variables.insert(QStringLiteral("0x") + QString::number(it.key(), 16).toUpper().rightJustified(4, QLatin1Char('0')),
-                             QString::fromLatin1(it.value().toHex()));
+        layout = m_layout;
+        memory = m_memory;
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("profile"), profile);
-    root.insert(QStringLiteral("variables"), variables);
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
-        if (error != nullptr)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString problem;
+    QByteArray const text = NodeMemoryFile::encode(profile, layout, memory, &problem);
+    if (text.isEmpty())
+        return refuse(error, QStringLiteral("cannot write %1: %2").arg(path, problem));
+    return AtomicFile::write(path, text, error);
 }
 
 bool LonSimulator::loadMemory(QString const& path, QString* error)
 {
-    auto fail = [error](QString const& message) {
-        if (error != nullptr)
-            *error = message;
-        return false;
-    };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    // A node memory file is small; anything far larger is not one.
-    if (file.size() > 4 * 1024 * 1024)
-        return fail(QStringLiteral("%1 is too large for a node memory file").arg(path));
-    QJsonParseError parseError;
-    QJsonDocument const document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return fail(QStringLiteral("%1 is not a node memory file: %2").arg(path, parseError.errorString()));
-    QJsonObject const variables = document.object().value(QStringLiteral("variables")).toObject();
+    return loadMemory(path, QString(), error);
+}
 
-    QHash<unsigned short, QByteArray> memory;
-    for (auto it = variables.constBegin(); it != variables.constEnd(); ++it) {
-        bool ok = false;
-        uint const id = it.key().toUInt(&ok, 0);
-        QByteArray const hex = it.value().toString().toLatin1();
-        QByteArray const bytes = QByteArray::fromHex(hex);
-        if (!ok || id > 0xFFFF || !it.value().isString() || bytes.toHex() != hex.toLower() || bytes.size() > 255)
-            return fail(QStringLiteral("%1: bad variable %2").arg(path, it.key()));
-        memory.insert(static_cast<unsigned short>(id), bytes);
+bool LonSimulator::loadMemory(QString const& path, QString const& expectedProfile, QString* error)
+{
+    NodeMemoryFile::Contents contents;
+    if (!NodeMemoryFile::read(path, &contents, error))
+        return false;
+    QString applied;
+    NodeMemoryFile::Layout layout;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        applied = m_profileName;
+        layout = m_layout;
     }
+    QString profile = expectedProfile;
+    if (profile.isEmpty())
+        profile = applied.isEmpty() ? contents.profile : applied;
+    if (!applied.isEmpty() && profile != applied)
+        return refuse(error,
+            QStringLiteral("%1: a node memory of profile '%2' cannot go into instrument '%3'")
+                .arg(path, profile, applied));
+    if (applied.isEmpty()) {
+        InstrumentProfile const* known = InstrumentProfile::find(profile);
+        if (known == nullptr)
+            return refuse(error, QStringLiteral("%1: no profile '%2'").arg(path, profile));
+        layout = layoutOf(*known);
+    }
+    if (!NodeMemoryFile::fits(path, contents, profile, layout, error))
+        return false;
+
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (auto it = memory.cbegin(); it != memory.cend(); ++it)
+    for (auto it = contents.variables.cbegin(); it != contents.variables.cend(); ++it)
         m_memory.insert(it.key(), it.value());
     return true;
 }
@@ -470,4 +643,31 @@ void LonSimulator::clearRecords()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_records.clear();
+    m_firstOutcome += static_cast<quint64>(m_outcomes.size());
+    m_outcomes.clear();
+}
+
+QList<LonSimulator::PollOutcome> LonSimulator::pollOutcomes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outcomes;
+}
+
+QList<LonSimulator::PollOutcome> LonSimulator::missedPolls() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QList<PollOutcome> missed;
+    for (PollOutcome const& outcome : m_outcomes) {
+        if (outcome.kind == PollOutcome::Short || outcome.kind == PollOutcome::Unanswered)
+            missed.append(outcome);
+    }
+    return missed;
+}
+
+void LonSimulator::clearPollOutcomes()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // Answers still on their way find no outcome to decide.
+    m_firstOutcome += static_cast<quint64>(m_outcomes.size());
+    m_outcomes.clear();
 }

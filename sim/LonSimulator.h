@@ -25,7 +25,9 @@ class SimulatorWorker;
 // the simulator's own thread, and the measurement variables stream from there
 // while module status is on; with them off (the default for unit tests)
 // nothing answers until a test delivers a variable itself. Faults (latency,
-// loss, duplication, reordering, failed writes) can be switched on.
+// loss, duplication, reordering, short answers, failed writes) can be switched
+// on, and every automatically answered poll is accounted for: answered in
+// full, short, or not at all.
 class LonSimulator : public QObject, public IModule, public ILon, public ILonManagement
 {
     Q_OBJECT
@@ -59,6 +61,32 @@ public:
         double reorderRate = 0;   // answers held back behind later ones
         bool failWrites = false;  // sends answer false and change nothing
         quint32 seed = 1;
+        QList<unsigned short> shortAnswers; // answers of these variables come short...
+        int shortBy = 1; // ...by this many bytes off their end
+
+        // Faults from a compact text, items separated by commas:
+        // "loss=1,short=0x1375,failwrites,latency=5,seed=3". Items: loss,
+        // duplicate, reorder (rates 0..1), latency, jitter (ms), seed,
+        // failwrites, short (an identifier, may repeat), shortby (bytes).
+        // Starts from the defaults; on an unknown or malformed item false, a
+        // message naming the item, and *faults unchanged.
+        static bool parse(QString const& spec, Faults* faults, QString* error = nullptr);
+    };
+
+    // What became of one automatically answered poll.
+    struct PollOutcome
+    {
+        enum Kind
+        {
+            Answered, // in full
+            Short, // fewer bytes than a whole record
+            Unanswered, // lost, or no node holds the variable
+            Pending // still on its way
+        };
+        unsigned short nvId;
+        Kind kind;
+        int bytes; // delivered by the first answer
+        int expected; // a whole record: the profile's size, else what the memory held
     };
 
     // Most records kept; older ones are dropped first.
@@ -105,14 +133,32 @@ public:
     void applyProfile(InstrumentProfile const& profile);
     QString profileName() const;
     QList<unsigned short> measurements() const;
-    // Node memory as a JSON file: {"profile": name, "variables": {"0x1275": "01fe..."}}.
+    // Node memory as a JSON file (NodeMemoryFile): {"profile": name,
+    // "variables": {"0x1275": "01fe..."}}. Saving writes the profile's
+    // variables whole or not at all; it fails when there is no profile or a
+    // variable is not the profile's length (the file could not be read back).
     bool saveMemory(QString const& path, QString* error = nullptr) const;
+    // Loads a node memory of `expectedProfile` over the current memory
+    // (variables the file lacks keep theirs). Anything else is refused with a
+    // message naming the file and the problem, and nothing changes. The
+    // profile must be the simulator's own when one is applied; without one it
+    // must be a known profile. An empty `expectedProfile` means the applied
+    // profile, or when none is applied, the known profile the file names.
+    bool loadMemory(QString const& path, QString const& expectedProfile, QString* error = nullptr);
     bool loadMemory(QString const& path, QString* error = nullptr);
     // Answers still on their way.
     int pendingAnswers() const;
     // On the GUI thread: runs the event loop until no answer is pending and the
-    // deliveries have been handled, or the time is up. False on time-out.
+    // deliveries have been handled, or the time is up. False on time-out. A
+    // lost answer is not waited for: it is decided lost when it is scheduled.
     bool waitUntilIdle(int timeoutMs);
+    // Every poll made while automatic answers are on, in order, and what
+    // became of it; polls still pending when the thread stops count as
+    // unanswered. missedPolls() holds the short and unanswered ones.
+    // clearRecords() clears them too; clearPollOutcomes() clears only them.
+    QList<PollOutcome> pollOutcomes() const;
+    QList<PollOutcome> missedPolls() const;
+    void clearPollOutcomes();
     // Node memory by the variable's poll identifier; a send to the write
     // identifier (one index below) lands under the poll identifier.
     void setMemory(unsigned short nvId, QByteArray const& bytes);
@@ -144,11 +190,19 @@ private:
     // A poll on its way to the worker, with the faults on when it was made.
     struct QueuedPoll
     {
+        quint64 serial; // its place in the poll outcomes
         unsigned short nvId;
         Faults faults;
     };
     QList<QueuedPoll> takeQueuedPolls();
-    void answerPoll(unsigned short nvId);
+    // Delivers the memory, `cut` bytes short; the first answer of a poll
+    // decides its outcome.
+    void answerPoll(QueuedPoll const& poll, int cut);
+    void losePoll(QueuedPoll const& poll);
+    // With the mutex held.
+    quint64 addOutcome(PollOutcome const& outcome);
+    void decideOutcome(quint64 serial, PollOutcome::Kind kind, int bytes, int expected);
+    int expectedBytes(unsigned short nvId) const;
     void deliverMeasurements(quint64 tick);
     void stopThread();
 
@@ -159,6 +213,10 @@ private:
     QList<QPair<unsigned short, QSharedPointer<ILonEvent>>> m_receivers;
     QHash<unsigned char, QList<unsigned short>> m_nodeVersions;
     QHash<unsigned short, QByteArray> m_memory;
+    // The applied profile's variables and their sizes.
+    QHash<unsigned short, int> m_layout;
+    QList<PollOutcome> m_outcomes;
+    quint64 m_firstOutcome = 0; // serial of m_outcomes.first()
     bool m_dMeas = false;
     bool m_sendResult = true;
     bool m_autoAnswer = false;

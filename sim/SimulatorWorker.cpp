@@ -1,6 +1,7 @@
 #include "sim/SimulatorWorker.h"
 
 #include <QTimer>
+#include <algorithm>
 
 #include "sim/LonSimulator.h"
 
@@ -37,12 +38,15 @@ void SimulatorWorker::drainPolls()
 {
     const QList<LonSimulator::QueuedPoll> polls = m_simulator->takeQueuedPolls();
     for (LonSimulator::QueuedPoll const& poll : polls)
-        schedule(poll.nvId, poll.faults);
+        schedule(poll);
 }
 
-void SimulatorWorker::schedule(unsigned short nvId, LonSimulator::Faults const& faults)
+void SimulatorWorker::schedule(LonSimulator::QueuedPoll const& poll)
 {
+    LonSimulator::Faults const& faults = poll.faults;
+    // Decided lost now, so nobody waits for it.
     if (m_random.generateDouble() < faults.lossRate) {
+        m_simulator->losePoll(poll);
         m_simulator->m_pending.fetchAndAddOrdered(-1);
         return;
     }
@@ -53,11 +57,12 @@ void SimulatorWorker::schedule(unsigned short nvId, LonSimulator::Faults const& 
     if (m_random.generateDouble() < faults.reorderRate)
         delay += 3 * faults.latencyMs + 10;
     bool const twice = m_random.generateDouble() < faults.duplicateRate;
+    int const cut = faults.shortAnswers.contains(poll.nvId) ? std::max(faults.shortBy, 0) : 0;
 
-    QTimer::singleShot(delay, this, [this, nvId, twice] {
-        m_simulator->answerPoll(nvId);
+    QTimer::singleShot(delay, this, [this, poll, twice, cut] {
+        m_simulator->answerPoll(poll, cut);
         if (twice)
-            m_simulator->answerPoll(nvId);
+            m_simulator->answerPoll(poll, cut);
         m_simulator->m_pending.fetchAndAddOrdered(-1);
     });
 }

@@ -25,7 +25,7 @@ public slots:
 
 private:
     // Answers the poll with the faults that were on when it was made.
-    void schedule(unsigned short nvId, LonSimulator::Faults const& faults);
+    void schedule(LonSimulator::QueuedPoll const& poll);
     void streamTick();
 
     LonSimulator* m_simulator;

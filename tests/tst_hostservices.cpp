@@ -1,19 +1,27 @@
 // The host's small services: configuration store, service log, parameters,
-// state machine, module registry, print and system services.
+// state machine, module registry, print and system services, and the files
+// they write: complete or absent, and every failure reported.
+#include <QDate>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include "host/AtomicFile.h"
 #include "host/ConfigStore.h"
 #include "host/Form.h"
 #include "host/IModuleControl.h"
@@ -102,6 +110,106 @@ bool writeFile(QString const& path, QByteArray const& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// A full disk as the kernel shows it: a write that would grow a file past
+// `bytes` fails (EFBIG, where a full disk gives ENOSPC). SIGXFSZ is ignored
+// meanwhile so that the process lives to see the failure.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        m_active = bytes >= 0;
+        if (!m_active)
+            return;
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = rlim_t(bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        if (!m_active)
+            return;
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(FileSizeLimit const&) = delete;
+    FileSizeLimit& operator=(FileSizeLimit const&) = delete;
+
+private:
+    bool m_active = false;
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = SIG_DFL;
+};
+
+// Everything under a folder: files with their bytes, folders and other kinds
+// by name. Two equal snapshots mean nothing was changed, added or left behind.
+QMap<QString, QByteArray> snapshot(QString const& folder)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QString const path = it.next();
+        QFileInfo const info = it.fileInfo();
+        QByteArray const contents = info.isDir() ? QByteArray("<folder>") : info.isFile() ? readFile(path) : "<other>";
+        entries.insert(QDir(folder).relativeFilePath(path), contents);
+    }
+    return entries;
+}
+
+enum class Subject
+{
+    AtomicWrite,
+    AtomicLargeWrite,
+    ConfigSave,
+    LogAppend,
+    PdfPrint
+};
+
+enum class Fault
+{
+    DiskFull,
+    TargetIsFolder,
+    FolderIsFile,
+    MissingFolder,
+    TargetIsFifo
+};
+
+struct SubjectRow
+{
+    Subject subject;
+    char const* name;
+    char const* extension;
+    QByteArray oldContents; // what the file holds before the fault
+};
+
+SubjectRow const kSubjects[] = {
+    {Subject::AtomicWrite, "atomic file", ".bin", "old contents\n"},
+    {Subject::AtomicLargeWrite, "atomic file, large write", ".bin", "old contents\n"},
+    {Subject::ConfigSave, "config save", ".ini", "[Calibration]\nInternalG\\IGC80KV=1200\n"},
+    {Subject::LogAppend, "log append", ".log", "2024-01-02 03:04:05.678 Calibration on\n"},
+    {Subject::PdfPrint, "pdf print", ".pdf", "%PDF-1.4 an older print\n"},
+};
+
+SubjectRow const& subjectRow(Subject subject)
+{
+    for (SubjectRow const& row : kSubjects) {
+        if (row.subject == subject)
+            return row;
+    }
+    return kSubjects[0];
+}
+
+Form sampleForm()
+{
+    Form form;
+    form.addLabel(FormLabel(QStringLiteral("Calibration HV Unit"), Point(20, 10), Size(100, 10), true, 12,
+                            FormLabel::AlignLeftTop));
+    return form;
+}
+
 // Dark pixels of a rendered page inside a rectangle given in millimetres.
 int inkIn(QImage const& page, double dotsPerMm, QRectF const& mm)
 {
@@ -146,10 +254,28 @@ private slots:
     void configFailedReadLeavesValue_data();
     void configFailedReadLeavesValue();
     void configUnavailable();
+    void configWritesTextsQSettingsReadsBack_data();
+    void configWritesTextsQSettingsReadsBack();
+    void configReadsWhatQSettingsReads_data();
+    void configReadsWhatQSettingsReads();
+    void configLoadFailureReportedAndFileKept_data();
+    void configLoadFailureReportedAndFileKept();
+    void configFailedSaveKeepsChangesForTheNextSave();
+    void configSaveWithoutChangesWritesNothing();
+    void configSaveMakesMissingFolder();
 
     // Service log
     void logAppendsLineAndTail();
     void logTailKeepsLatest();
+    void logMakesFolderAndRecoversAfterFailure();
+    void logWithoutFileIsWritable();
+
+    // Files written whole or not at all, and every failure reported
+    void faultKeepsOldFileAndIsReported_data();
+    void faultKeepsOldFileAndIsReported();
+    void atomicFileReplacesWholeAndLeavesNothingElse();
+    void atomicFileFailureRemovesTemporaryAtOnce();
+    void printReplacesOlderPrintWhole();
 
     // Parameters
     void parameterReachesOnlyActiveRegistered_data();
@@ -206,6 +332,7 @@ void tst_HostServices::init()
 
 void tst_HostServices::cleanup()
 {
+    ConfigStore::setFailureHandler(nullptr);
     delete m_parameters.data();
     delete m_machine.data();
     m_registry.reset();
@@ -281,6 +408,250 @@ void tst_HostServices::configUnavailable()
     QCOMPARE(getConfig(), ConfigStore::instance());
 }
 
+// What the store writes, QSettings reads back unchanged, and so does the store.
+void tst_HostServices::configWritesTextsQSettingsReadsBack_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QString const serial = QStringLiteral("/Software/Authentication/SerialNumber");
+    QTest::newRow("plain word") << serial << QStringLiteral("SN4711");
+    QTest::newRow("comma and spaces") << serial << QStringLiteral("SN 4711, rev. B");
+    QTest::newRow("empty") << serial << QString();
+    QTest::newRow("leading and trailing blanks") << serial << QStringLiteral("  padded\t ");
+    QTest::newRow("comment and equals signs") << serial << QStringLiteral("a;b=c#d");
+    QTest::newRow("quotes and backslashes") << serial << QStringLiteral("say \"hi\" C:\\path\\");
+    QTest::newRow("leading at sign") << serial << QStringLiteral("@Variant(x)");
+    QTest::newRow("two at signs") << serial << QStringLiteral("@@");
+    QTest::newRow("line breaks and tabs") << serial << QStringLiteral("one\ntwo\r\nthree\tfour");
+    QTest::newRow("non-ASCII") << serial << QStringLiteral("5 MΩ, Prüfung, 測定");
+    QTest::newRow("hex digit after an escape") << serial << QStringLiteral("\x01" "abc\xe9" "F0");
+    QTest::newRow("character outside the BMP") << serial << QStringLiteral("\U0001F50C plug");
+    QTest::newRow("NUL inside") << serial << QString::fromUtf16(u"a\u0000b", 3);
+    QTest::newRow("top-level key") << QStringLiteral("/Standalone") << QStringLiteral("value");
+    QTest::newRow("group named General") << QStringLiteral("/General/Key") << QStringLiteral("value");
+    QTest::newRow("key with spaces and percent") << QStringLiteral("/A Group/50% key") << QStringLiteral("value");
+    QTest::newRow("non-ASCII key") << QStringLiteral("/Einheit/Ω") << QStringLiteral("value");
+    QTest::newRow("deep key, doubled slashes")
+        << QStringLiteral("//Calibration//InternalG/IGC80KV/") << QStringLiteral("-1234");
+}
+
+void tst_HostServices::configWritesTextsQSettingsReadsBack()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+
+    QString const path = ConfigStore::filePath();
+    ConfigStore* config = getConfig();
+    config->writeString(key, value);
+    config->writeInt(QStringLiteral("/Calibration/Neighbour"), 7);
+    config->save();
+    QVERIFY2(!config->lastSaveFailed(), qPrintable(config->lastError()));
+
+    QString const settingsKey = key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        QCOMPARE(settings.status(), QSettings::NoError);
+        QCOMPARE(settings.value(settingsKey).toString(), value);
+        QCOMPARE(settings.value(QStringLiteral("Calibration/Neighbour")).toInt(), 7);
+    }
+
+    ConfigStore::setFilePath(m_dir->filePath(QStringLiteral("other.ini")));
+    ConfigStore::setFilePath(path);
+    QVERIFY(!config->loadFailed());
+    QString read;
+    QCOMPARE(config->readString(key, &read), 0);
+    QCOMPARE(read, value);
+}
+
+// Files that QSettings wrote, or a person wrote by hand: the store hands out
+// the text QSettings hands out, for every key QSettings finds.
+void tst_HostServices::configReadsWhatQSettingsReads_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    QTest::newRow("comments and blanks")
+        << QByteArray("; made by hand\n\n[Group]\n; a note\nkey = value ; trailing note\n  spaced  =  words here  \n");
+    QTest::newRow("quotes and commas")
+        << QByteArray("[a]\nlist=one, two , \"three, four\"\nquoted=\" padded \"\nempty=\nhalf=\"open\n");
+    QTest::newRow("escapes")
+        << QByteArray("[a]\nx=\"tab\\there\\nnew \\x3a9\\x42 \\101\\?\"\ny=back\\\\slash\nz=\\x\n");
+    QTest::newRow("continued line") << QByteArray("[a]\nx=first\\\n second\ny=\"two\nlines\"\n");
+    QTest::newRow("typed values")
+        << QByteArray("[a]\nb=@ByteArray(raw bytes)\nd=@@at\ni=@Invalid()\ns=@String(text)\n");
+    QTest::newRow("sections named General") << QByteArray("[General]\ntop=1\n[%General]\nsub=2\n[general]\nlow=3\n");
+    QTest::newRow("escaped keys") << QByteArray("[A%20B]\nc%20d=1\nx\\y=2\n%U03A9=3\n%zz=4\n");
+    QTest::newRow("keys before any section") << QByteArray("first=1\n[a]\nsecond=2\n");
+    QTest::newRow("carriage returns") << QByteArray("[a]\r\nx=1\r\ny=2\r\n");
+    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf[a]\nx=1\n");
+    QTest::newRow("Latin-1 bytes") << QByteArray("[a]\nx=caf\xe9\n");
+    QTest::newRow("repeated key and section") << QByteArray("[a]\nx=1\n[b]\ny=2\n[a]\nx=3\n");
+
+    // A file as the previous store (QSettings itself) wrote it.
+    QTemporaryDir dir;
+    QString const path = dir.filePath(QStringLiteral("qsettings.ini"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Calibration/InternalG/IGC80KV"), -1234);
+        settings.setValue(QStringLiteral("Software/Authentication/SerialNumber"), QStringLiteral("SN 4711, rev. B"));
+        settings.setValue(QStringLiteral("Software/Text"), QStringLiteral(" @odd; \"text\"\n5 MΩ\x01" "F"));
+        settings.setValue(QStringLiteral("Software/List"), QStringList{QStringLiteral("a"), QStringLiteral("b, c")});
+        settings.setValue(QStringLiteral("Software/Date"), QDate(2024, 2, 29));
+        settings.setValue(QStringLiteral("Software/Bytes"), QByteArray("raw\x01"));
+        settings.setValue(QStringLiteral("TopLevel"), 5);
+    }
+    QTest::newRow("written by QSettings") << readFile(path);
+}
+
+void tst_HostServices::configReadsWhatQSettingsReads()
+{
+    QFETCH(QByteArray, file);
+
+    QString const path = m_dir->filePath(QStringLiteral("handwritten.ini"));
+    QVERIFY(writeFile(path, file));
+    QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(settings.status(), QSettings::NoError);
+    QStringList const keys = settings.allKeys();
+    QVERIFY(!keys.isEmpty());
+
+    ConfigStore::setFilePath(path);
+    QVERIFY2(!getConfig()->loadFailed(), qPrintable(getConfig()->lastError()));
+    for (QString const& key : keys) {
+        QVariant const expected = settings.value(key);
+        QString const text = expected.type() == QVariant::StringList ? expected.toStringList().join(QLatin1Char(','))
+                                                                     : expected.toString();
+        QString read = QStringLiteral("not read");
+        QCOMPARE(getConfig()->readString(key, &read), 0);
+        QCOMPARE(read, text);
+    }
+}
+
+// A file that cannot be read is said to be so, the store starts empty and
+// works in memory, and the file is kept for a person to rescue until it is
+// moved away.
+void tst_HostServices::configLoadFailureReportedAndFileKept_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("cut short by a crash")
+        << QByteArray("[Calibration]\nInternalG\\IGC80KV=1200\n") + QByteArray(4, '\0') << "file";
+    QTest::newRow("section without bracket") << QByteArray("[Calibration\nInternalG\\IGC80KV=1200\n") << "file";
+    QTest::newRow("line without equals sign")
+        << QByteArray("[Calibration]\nInternalG\\IGC80KV=1200\nInternalG\\IG") << "file";
+    QTest::newRow("a folder") << QByteArray() << "folder";
+    QTest::newRow("a fifo") << QByteArray() << "fifo";
+}
+
+void tst_HostServices::configLoadFailureReportedAndFileKept()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, kind);
+
+    QString const folder = m_dir->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(folder));
+    QString const path = QDir(folder).filePath(QStringLiteral("config.ini"));
+    if (kind == QLatin1String("file"))
+        QVERIFY(writeFile(path, file));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path + QStringLiteral("/inside")));
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    auto const before = snapshot(folder);
+    QStringList reported;
+    ConfigStore::setFailureHandler([&reported](QString const& message) { reported.append(message); });
+
+    ConfigStore::setFilePath(path);
+    ConfigStore* config = getConfig();
+    QVERIFY(config->loadFailed());
+    QCOMPARE(reported.size(), 1);
+    QVERIFY2(reported.first().contains(path), qPrintable(reported.first()));
+    QCOMPARE(config->lastError(), reported.first());
+
+    int value = 0;
+    QVERIFY(config->readInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), &value) != 0);
+    config->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+    QCOMPARE(config->readInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), &value), 0);
+    QCOMPARE(value, 4711);
+
+    config->save();
+    QVERIFY(config->lastSaveFailed());
+    QCOMPARE(reported.size(), 2);
+    QVERIFY2(reported.last().contains(path), qPrintable(reported.last()));
+    QCOMPARE(snapshot(folder), before);
+
+    // Moved away, the next save writes a new file.
+    QVERIFY(kind == QLatin1String("folder") ? QDir(path).removeRecursively() : QFile::remove(path));
+    config->save();
+    QVERIFY2(!config->lastSaveFailed(), qPrintable(config->lastError()));
+    QVERIFY(!config->loadFailed());
+    QVERIFY(config->lastError().isEmpty());
+    ConfigStore::setFilePath(m_dir->filePath(QStringLiteral("other.ini")));
+    ConfigStore::setFilePath(path);
+    QCOMPARE(config->readInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), &value), 0);
+    QCOMPARE(value, 4711);
+}
+
+void tst_HostServices::configFailedSaveKeepsChangesForTheNextSave()
+{
+    QString const path = ConfigStore::filePath();
+    QByteArray const old = subjectRow(Subject::ConfigSave).oldContents;
+    QVERIFY(writeFile(path, old));
+    ConfigStore::setFilePath(m_dir->filePath(QStringLiteral("other.ini")));
+    ConfigStore::setFilePath(path);
+    QStringList reported;
+    ConfigStore::setFailureHandler([&reported](QString const& message) { reported.append(message); });
+    ConfigStore* config = getConfig();
+
+    config->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+    {
+        FileSizeLimit const full(8);
+        config->save();
+    }
+    QVERIFY(config->lastSaveFailed());
+    QVERIFY(config->hasUnsavedChanges());
+    QCOMPARE(readFile(path), old);
+
+    config->save();
+    QVERIFY2(!config->lastSaveFailed(), qPrintable(config->lastError()));
+    QVERIFY(!config->hasUnsavedChanges());
+    QVERIFY(config->lastError().isEmpty());
+    QCOMPARE(reported.size(), 1);
+    ConfigStore::setFilePath(m_dir->filePath(QStringLiteral("other.ini")));
+    ConfigStore::setFilePath(path);
+    int value = 0;
+    QCOMPARE(config->readInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), &value), 0);
+    QCOMPARE(value, 4711);
+}
+
+// The module saves after every send; a value written again unchanged must
+// not cost a write (here: one that could not even be made).
+void tst_HostServices::configSaveWithoutChangesWritesNothing()
+{
+    ConfigStore* config = getConfig();
+    config->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+    config->save();
+    QVERIFY(!config->lastSaveFailed());
+
+    config->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+    QVERIFY(!config->hasUnsavedChanges());
+    {
+        FileSizeLimit const full(0);
+        config->save();
+    }
+    QVERIFY(!config->lastSaveFailed());
+}
+
+void tst_HostServices::configSaveMakesMissingFolder()
+{
+    QString const path = m_dir->filePath(QStringLiteral("new/deeper/config.ini"));
+    ConfigStore::setFilePath(path);
+    getConfig()->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+    getConfig()->save();
+    QVERIFY2(!getConfig()->lastSaveFailed(), qPrintable(getConfig()->lastError()));
+    QVERIFY(readFile(path).contains("IGC80KV=4711"));
+}
+
 // ---- service log -----------------------------------------------------------
 
 void tst_HostServices::logAppendsLineAndTail()
@@ -317,6 +688,262 @@ void tst_HostServices::logTailKeepsLatest()
     QCOMPARE(tail.size(), 500);
     QCOMPARE(tail.first(), QStringLiteral("entry 100"));
     QCOMPARE(tail.last(), QStringLiteral("entry 599"));
+}
+
+void tst_HostServices::logMakesFolderAndRecoversAfterFailure()
+{
+    QString const path = m_dir->filePath(QStringLiteral("new/deeper/service.log"));
+    LoggingCtrl* logger = getLogger();
+    QVERIFY(logger->setLogFile(path));
+    QSignalSpy failed(logger, &LoggingCtrl::writeFailed);
+
+    logger->logService("Calibration on");
+    QByteArray const first = readFile(path);
+    QVERIFY(first.endsWith("Calibration on\n"));
+    {
+        FileSizeLimit const full(first.size() + 8);
+        logger->logService("Set IGC80KV to 4711");
+    }
+    QVERIFY(!logger->isWritable());
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(readFile(path), first);
+
+    logger->logService("Calibration off");
+    QVERIFY(logger->isWritable());
+    QVERIFY(logger->lastError().isEmpty());
+    QCOMPARE(failed.count(), 1);
+    QStringList const lines = QString::fromUtf8(readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(1).endsWith(QStringLiteral("Calibration off")));
+    QCOMPARE(logger->serviceTail(),
+             (QStringList{QStringLiteral("Calibration on"), QStringLiteral("Set IGC80KV to 4711"),
+                          QStringLiteral("Calibration off")}));
+}
+
+void tst_HostServices::logWithoutFileIsWritable()
+{
+    LoggingCtrl* logger = getLogger();
+    QVERIFY(logger->setLogFile(QString()));
+    QString error = QStringLiteral("not asked");
+    QVERIFY(logger->checkWritable(&error));
+    QVERIFY(error.isEmpty());
+    logger->logService("Calibration on");
+    QVERIFY(logger->isWritable());
+    QVERIFY(snapshot(m_dir->path()).isEmpty());
+}
+
+// ---- files written whole or not at all -------------------------------------
+
+void tst_HostServices::faultKeepsOldFileAndIsReported_data()
+{
+    QTest::addColumn<int>("subject");
+    QTest::addColumn<int>("fault");
+
+    struct FaultRow
+    {
+        Fault fault;
+        char const* name;
+    };
+    static FaultRow const faults[] = {{Fault::DiskFull, "full disk"},
+                                      {Fault::TargetIsFolder, "a folder where the file belongs"},
+                                      {Fault::FolderIsFile, "the folder is a file"},
+                                      {Fault::MissingFolder, "missing folder"},
+                                      {Fault::TargetIsFifo, "a fifo where the file belongs"}};
+    for (SubjectRow const& subject : kSubjects) {
+        for (FaultRow const& fault : faults) {
+            // The config store, the log and the printer make a missing folder
+            // they can make; an AtomicFile alone does not.
+            if (fault.fault == Fault::MissingFolder && subject.subject != Subject::AtomicWrite)
+                continue;
+            if (fault.fault == Fault::TargetIsFifo && subject.subject != Subject::AtomicWrite
+                && subject.subject != Subject::LogAppend)
+                continue;
+            if (subject.subject == Subject::AtomicLargeWrite && fault.fault != Fault::DiskFull)
+                continue;
+            QTest::addRow("%s, %s", subject.name, fault.name) << int(subject.subject) << int(fault.fault);
+        }
+    }
+}
+
+// Each row: the call says it failed, naming the file; the old file's bytes
+// are as they were (or there is still no file); nothing is left beside it.
+void tst_HostServices::faultKeepsOldFileAndIsReported()
+{
+    QFETCH(int, subject);
+    QFETCH(int, fault);
+    SubjectRow const& row = subjectRow(Subject(subject));
+
+    QString const folder = m_dir->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(folder));
+    QString const fileName = QStringLiteral("target") + QLatin1String(row.extension);
+    QString target = QDir(folder).filePath(fileName);
+    switch (Fault(fault)) {
+    case Fault::DiskFull:
+        QVERIFY(writeFile(target, row.oldContents));
+        break;
+    case Fault::TargetIsFolder:
+        QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
+        break;
+    case Fault::FolderIsFile:
+        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("blocker")), "not a folder"));
+        target = QDir(folder).filePath(QStringLiteral("blocker/") + fileName);
+        break;
+    case Fault::MissingFolder:
+        target = QDir(folder).filePath(QStringLiteral("missing/") + fileName);
+        break;
+    case Fault::TargetIsFifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        break;
+    }
+    // A full disk lets files grow a little past what the old file holds.
+    qint64 const limit = Fault(fault) == Fault::DiskFull ? row.oldContents.size() + 8 : -1;
+    QByteArray const data(Subject(subject) == Subject::AtomicLargeWrite ? 256 * 1024 : 200, 'n');
+
+    bool ok = true;
+    QString message;
+    switch (Subject(subject)) {
+    case Subject::AtomicWrite:
+    case Subject::AtomicLargeWrite: {
+        auto const before = snapshot(folder);
+        {
+            FileSizeLimit const full(limit);
+            ok = AtomicFile::write(target, data, &message);
+        }
+        QCOMPARE(snapshot(folder), before);
+        break;
+    }
+    case Subject::ConfigSave: {
+        QStringList reported;
+        ConfigStore::setFailureHandler([&reported](QString const& text) { reported.append(text); });
+        ConfigStore::setFilePath(target);
+        ConfigStore* config = getConfig();
+        config->writeInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), 4711);
+        config->writeString(QStringLiteral("/Software/Authentication/SerialNumber"), QStringLiteral("SN 4711, rev. B"));
+        auto const before = snapshot(folder);
+        {
+            FileSizeLimit const full(limit);
+            config->save();
+        }
+        QCOMPARE(snapshot(folder), before);
+        ok = !config->lastSaveFailed();
+        message = config->lastError();
+        QVERIFY(!reported.isEmpty());
+        QCOMPARE(reported.last(), message);
+        // Still there in memory.
+        int value = 0;
+        QCOMPARE(config->readInt(QStringLiteral("/Calibration/InternalG/IGC80KV"), &value), 0);
+        QCOMPARE(value, 4711);
+        break;
+    }
+    case Subject::LogAppend: {
+        LoggingCtrl* logger = getLogger();
+        logger->setLogFile(target);
+        QSignalSpy failed(logger, &LoggingCtrl::writeFailed);
+        QSignalSpy logged(logger, &LoggingCtrl::serviceLogged);
+        auto const before = snapshot(folder);
+        QString probe;
+        bool probed = true;
+        {
+            FileSizeLimit const full(limit);
+            probed = logger->checkWritable(&probe);
+            logger->logService("Set IGC80KV to 4711");
+        }
+        QCOMPARE(snapshot(folder), before);
+        // Asked before the change, the probe already says no.
+        QVERIFY(!probed);
+        QVERIFY2(probe.contains(target), qPrintable(probe));
+        ok = logger->isWritable();
+        message = logger->lastError();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().first().toString(), message);
+        QCOMPARE(logged.count(), 1);
+        QCOMPARE(logger->serviceTail().last(), QStringLiteral("Set IGC80KV to 4711"));
+        break;
+    }
+    case Subject::PdfPrint: {
+        auto const before = snapshot(folder);
+        {
+            FileSizeLimit const full(limit);
+            ok = PrintService::renderPdf(sampleForm(), target, &message);
+        }
+        QCOMPARE(snapshot(folder), before);
+        break;
+    }
+    }
+    QVERIFY(!ok);
+    QVERIFY2(message.contains(target), qPrintable(message));
+}
+
+void tst_HostServices::atomicFileReplacesWholeAndLeavesNothingElse()
+{
+    QString const folder = m_dir->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(folder));
+    QString const target = QDir(folder).filePath(QStringLiteral("data.bin"));
+    QVERIFY(writeFile(target, "old contents, longer than the new"));
+
+    QString error;
+    QVERIFY2(AtomicFile::write(target, "new contents", &error), qPrintable(error));
+    QCOMPARE(snapshot(folder), (QMap<QString, QByteArray>{{QStringLiteral("data.bin"), "new contents"}}));
+
+    // In parts through the device, past the write buffer.
+    QByteArray const large(100 * 1024, 'x');
+    {
+        AtomicFile file(target);
+        QVERIFY(file.open());
+        QCOMPARE(file.device()->write("head"), qint64(4));
+        QCOMPARE(file.device()->write(large), qint64(large.size()));
+        QVERIFY2(file.commit(), qPrintable(file.errorString()));
+    }
+    QCOMPARE(snapshot(folder), (QMap<QString, QByteArray>{{QStringLiteral("data.bin"), "head" + large}}));
+
+    // Dropped without a commit: the old file stays.
+    {
+        AtomicFile dropped(target);
+        QVERIFY(dropped.open());
+        dropped.device()->write("partial");
+    }
+    QCOMPARE(snapshot(folder), (QMap<QString, QByteArray>{{QStringLiteral("data.bin"), "head" + large}}));
+
+    AtomicFile never(target);
+    QVERIFY(!never.commit());
+    QVERIFY2(never.errorString().contains(target), qPrintable(never.errorString()));
+}
+
+// The tester's case: everything sits in the write buffer and only the final
+// flush meets the full disk. The temporary file goes at once, not when the
+// object goes.
+void tst_HostServices::atomicFileFailureRemovesTemporaryAtOnce()
+{
+    QString const folder = m_dir->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(folder));
+    QString const target = QDir(folder).filePath(QStringLiteral("data.bin"));
+    QVERIFY(writeFile(target, "old"));
+    auto const before = snapshot(folder);
+
+    AtomicFile file(target);
+    QVERIFY(file.open());
+    {
+        FileSizeLimit const full(16);
+        QCOMPARE(file.device()->write(QByteArray(200, 'n')), qint64(200)); // buffered
+        QVERIFY(!file.commit());
+    }
+    QVERIFY2(file.errorString().contains(target), qPrintable(file.errorString()));
+    QCOMPARE(snapshot(folder), before);
+}
+
+void tst_HostServices::printReplacesOlderPrintWhole()
+{
+    QString const folder = m_dir->filePath(QStringLiteral("print"));
+    QVERIFY(QDir().mkpath(folder));
+    QString const target = QDir(folder).filePath(QStringLiteral("Calibration.pdf"));
+    QVERIFY(writeFile(target, subjectRow(Subject::PdfPrint).oldContents));
+
+    QString error;
+    QVERIFY2(PrintService::renderPdf(sampleForm(), target, &error), qPrintable(error));
+    QByteArray const pdf = readFile(target);
+    QVERIFY(pdf.startsWith("%PDF"));
+    QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+    QCOMPARE(snapshot(folder).keys(), QStringList{QStringLiteral("Calibration.pdf")});
 }
 
 // ---- parameters ------------------------------------------------------------

@@ -14,18 +14,11 @@
 #include "sim/InstrumentProfile.h"
 #include "sim/LonSimulator.h"
 #include "support/HostFixture.h"
+#include "support/WorkbenchProcess.h"
 
 namespace {
 
-// One workbench run; generous, since a loaded machine runs the suites in parallel.
-constexpr int kRunTimeoutMs = 30000;
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = WorkbenchProcess::Result;
 
 // Export document as (key, value) rows in document order.
 using Values = QList<QPair<QString, QString>>;
@@ -127,36 +120,10 @@ void tst_Workbench::cleanup()
 
 Run tst_Workbench::run(QString const& profile, QStringList const& arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    QString const runtime = path(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-
-    QStringList all{QStringLiteral("--instrument"), path(QStringLiteral("instrument.json")), QStringLiteral("--config"),
-        path(QStringLiteral("config.ini")), QStringLiteral("--log"), path(QStringLiteral("service.log"))};
+    QStringList all;
     if (!profile.isEmpty())
         all << QStringLiteral("--profile") << profile;
-    all << arguments;
-
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(LONCAL_WORKBENCH_PATH), all);
-    Run result;
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        result.err = QStringLiteral("did not finish: ") + all.join(QLatin1Char(' '));
-        return result;
-    }
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return WorkbenchProcess(m_dir->path()).run(all + arguments);
 }
 
 QString tst_Workbench::referenceExport(InstrumentProfile const& profile)
@@ -402,7 +369,7 @@ void tst_Workbench::printedPdfShowsTheValues()
         QSKIP("pdftotext is not installed");
     QProcess process;
     process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    QVERIFY(process.waitForFinished(30000));
     QString const text = QString::fromUtf8(process.readAllStandardOutput());
     // The value just set, and values straight from the profile's memory.
     for (char const* row : {"U-mains Gain +9\\b", "VLF start Counter +321\\b", "Surge Counter 2 kV x 100 +1234\\b"})
@@ -463,7 +430,7 @@ void tst_Workbench::failuresEndWithAClearMessage_data()
     QStringList const importInput{QStringLiteral("--import"), QStringLiteral("@input"), QStringLiteral("--confirm"),
         QStringLiteral("all"), QStringLiteral("--export"), QStringLiteral("@output")};
     QTest::newRow("unknown-profile") << QStringLiteral("no-such-instrument") << QByteArray() << QByteArray()
-                                     << QStringList{QStringLiteral("--export"), QStringLiteral("@output")} << 1
+                                     << QStringList{QStringLiteral("--export"), QStringLiteral("@output")} << 2
                                      << QStringLiteral("unknown profile 'no-such-instrument'");
     QTest::newRow("import-missing-file") << QString() << QByteArray() << QByteArray()
                                          << QStringList{QStringLiteral("--import"), QStringLiteral("@missing"),
