@@ -268,9 +268,10 @@ bool HostEnvironment::checkServiceLog()
 
 bool HostEnvironment::guardWritesByServiceLog()
 {
-    if (checkServiceLog())
+    QString error;
+    if (getLogger()->checkWritable(&error))
         return true;
-    refuseWrites(m_error);
+    refuseWrites(error);
     return false;
 }
 
@@ -319,8 +320,9 @@ void HostEnvironment::scheduleSave(LonSimulator::Record const& record)
 bool HostEnvironment::saveInstrument()
 {
     QString error;
+    // The message names the file and the cause.
     if (!m_lon.saveMemory(m_settings.instrumentFile, &error))
-        return fail(QStringLiteral("cannot write instrument file %1: %2").arg(m_settings.instrumentFile, error));
+        return fail(error);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QStringList>
 #include <QVariant>
 
@@ -178,7 +179,13 @@ QString parseIni(QString const& path, QByteArray const& data, QMap<QString, QStr
     QString const damaged = damage(data);
     if (!damaged.isEmpty())
         return damaged;
-    QSettings settings(path, QSettings::IniFormat);
+    // QSettings keeps files it parsed by name, size and time, which a rewrite
+    // within one clock tick does not change: a copy under a new name is read afresh.
+    QTemporaryFile copy(QDir::temp().filePath(QStringLiteral("loncal-config-XXXXXX.ini")));
+    QString source = path;
+    if (copy.open() && copy.write(data) == data.size() && copy.flush())
+        source = copy.fileName();
+    QSettings settings(source, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
         return QStringLiteral("it is not in INI format");
     for (QString const& key : settings.allKeys()) {
