@@ -8,11 +8,11 @@
 //   {"profile": "nt3-full", "variables": {"0x1275": "03fe0104", ...}}
 // with exactly those two entries. A variable is named "0x" and four hex
 // digits and holds an even number of hex digits, at most 255 bytes. Every
-// variable must be one of the profile's and have the profile's length: a node
-// memory of that profile never holds anything else, so a file that does is
-// another instrument's or damaged, and is refused rather than mixed in. A
-// variable the file lacks is simply not part of it (a profile may have
-// gained one since the file was written).
+// variable of the profile must have the profile's length: a file that breaks
+// any of this is another instrument's or damaged, and is refused rather than
+// mixed in. Variables the profile does not have are passed over (files of
+// earlier versions also kept the commands the module sent); a variable the
+// file lacks keeps its value (a profile may have gained one since).
 class NodeMemoryFile
 {
 public:
