@@ -1,6 +1,7 @@
 #include "DialogWindow.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
@@ -9,6 +10,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include "Button.h"
 #include "Path.h"
@@ -25,6 +28,10 @@ constexpr int kButtonWidth = 100;
 constexpr int kButtonHeight = 36;
 // execMessageDialog flag bit that asks for the warning icon.
 constexpr int kMessageWarningFlag = 0x200;
+// A parent lower than this much row space leaves the dialog uncut: a parent not
+// laid out yet must not squeeze it to nothing.
+constexpr int kMinimumRowSpace = 60;
+constexpr int kScrollStep = 20;
 
 } // namespace
 
@@ -35,13 +42,18 @@ DialogWindow::DialogWindow(QWidget* parent, char const* name)
         setObjectName(QString::fromUtf8(name));
 
     // The chrome is the first child, so every row the caller adds stacks above it.
-    auto* chrome = new QFrame(this);
-    chrome->setObjectName(QStringLiteral("dialog_chrome"));
-    chrome->setFrameShape(QFrame::Box);
-    chrome->setAutoFillBackground(true);
-    m_chrome = chrome;
+    m_chrome = new QFrame(this);
+    m_chrome->setObjectName(QStringLiteral("dialog_chrome"));
+    m_chrome->setFrameShape(QFrame::Box);
+    m_chrome->setAutoFillBackground(true);
 
-    m_title = new QLabel(m_chrome);
+    // Title and icon sit in a header of their own that stays above scrolled rows.
+    m_header = new QWidget(this);
+    m_header->setObjectName(QStringLiteral("dialog_header"));
+    m_header->setAutoFillBackground(true);
+    m_header->setBackgroundRole(QPalette::Highlight);
+
+    m_title = new QLabel(m_header);
     m_title->setObjectName(QStringLiteral("dialog_title"));
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
@@ -51,7 +63,7 @@ DialogWindow::DialogWindow(QWidget* parent, char const* name)
     m_title->setForegroundRole(QPalette::HighlightedText);
     m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    m_iconLabel = new QLabel(m_chrome);
+    m_iconLabel = new QLabel(m_header);
     m_iconLabel->setObjectName(QStringLiteral("dialog_icon"));
     m_iconLabel->setAutoFillBackground(true);
     m_iconLabel->setBackgroundRole(QPalette::Highlight);
@@ -64,6 +76,28 @@ DialogWindow::DialogWindow(QWidget* parent, char const* name)
     m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_message->hide();
 
+    // Covers scrolled rows below the inner area, under the buttons; its frame
+    // lines up with the chrome's and draws a line above the button row.
+    auto* footer = new QFrame(this);
+    footer->setObjectName(QStringLiteral("dialog_footer"));
+    footer->setFrameShape(QFrame::Box);
+    footer->setAutoFillBackground(true);
+    m_footer = footer;
+    m_footer->hide();
+
+    m_scrollBar = new QScrollBar(Qt::Vertical, this);
+    m_scrollBar->setObjectName(QStringLiteral("dialog_scroll"));
+    m_scrollBar->setRange(0, 0);
+    m_scrollBar->setSingleStep(kScrollStep);
+    m_scrollBar->hide();
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, &DialogWindow::scrollRowsTo);
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
+                                [this](QWidget*, QWidget* now) { scrollIntoView(now); });
+
+    // The parent's height decides whether the rows have to scroll.
+    if (parent)
+        parent->installEventFilter(this);
+
     resize(kDefaultWidth, 0);
     updateHeight();
     relayout();
@@ -72,7 +106,11 @@ DialogWindow::DialogWindow(QWidget* parent, char const* name)
     hide();
 }
 
-DialogWindow::~DialogWindow() = default;
+// Focus moves while the children go; the dialog must not hear of it by then.
+DialogWindow::~DialogWindow()
+{
+    QObject::disconnect(m_focusConnection);
+}
 
 void DialogWindow::setTitle(QString const& title)
 {
@@ -235,14 +273,19 @@ int DialogWindow::exec()
 void DialogWindow::show()
 {
     relayout();
+    placeInParent();
+    raise();
+    QWidget::show();
+}
+
+void DialogWindow::placeInParent()
+{
     if (QWidget* parent = parentWidget()) {
         move(qMax(0, (parent->width() - width()) / 2), qMax(0, (parent->height() - height()) / 2));
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-    raise();
-    QWidget::show();
 }
 
 bool DialogWindow::close()
@@ -269,7 +312,8 @@ void DialogWindow::keyPressEvent(QKeyEvent* event)
         else if (m_reject && m_reject->isDefault())
             target = m_reject;
     } else if (event->key() == Qt::Key_Escape) {
-        target = m_reject;
+        // Escape is the close button: most dialogs have only an "Ok" that cleans up.
+        target = m_reject ? m_reject : m_accept;
     }
     if (target && target->isEnabled() && target->isVisible()) {
         target->click();
@@ -287,10 +331,27 @@ void DialogWindow::closeEvent(QCloseEvent* event)
     ModalWidget::closeEvent(event);
 }
 
+void DialogWindow::wheelEvent(QWheelEvent* event)
+{
+    if (m_scrollBar->isVisible()) {
+        QCoreApplication::sendEvent(m_scrollBar, event);
+        return;
+    }
+    ModalWidget::wheelEvent(event);
+}
+
 bool DialogWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && (watched == m_accept.data() || watched == m_reject.data()))
-        relayout();
+    if (event->type() == QEvent::Resize) {
+        if (watched == m_accept.data() || watched == m_reject.data()) {
+            relayout();
+        } else if (watched == parentWidget()) {
+            updateHeight();
+            relayout();
+            if (isVisible())
+                placeInParent();
+        }
+    }
     return ModalWidget::eventFilter(watched, event);
 }
 
@@ -303,17 +364,87 @@ int DialogWindow::contentHeight() const
     return m_message->heightForWidth(qMax(1, width() - 2 * kMargin));
 }
 
-void DialogWindow::updateHeight()
+int DialogWindow::bottomBand() const
 {
-    // The caller fixes the width; the height follows from the content and the button row.
-    int wanted = getTopInnerElements() + contentHeight();
     int buttonRow = 0;
     for (Button* button : {m_accept.data(), m_reject.data()})
         if (button)
             buttonRow = qMax(buttonRow, button->height());
-    wanted += buttonRow > 0 ? kInnerSpace + buttonRow + kMargin : kMargin;
+    return buttonRow > 0 ? kInnerSpace + buttonRow + kMargin : kMargin;
+}
+
+int DialogWindow::fullHeight() const
+{
+    return getTopInnerElements() + contentHeight() + bottomBand();
+}
+
+void DialogWindow::updateHeight()
+{
+    // The caller fixes the width; the height follows from the content and the button row,
+    // up to the parent's height.
+    int wanted = fullHeight();
+    if (QWidget const* parent = parentWidget()) {
+        const int limit = parent->height();
+        if (wanted > limit && limit >= getTopInnerElements() + kMinimumRowSpace + bottomBand())
+            wanted = limit;
+    }
     if (height() != wanted)
         resize(width(), wanted);
+}
+
+bool DialogWindow::isOwnPart(QWidget const* widget) const
+{
+    return widget == m_chrome || widget == m_header || widget == m_footer || widget == m_scrollBar
+           || widget == m_accept.data() || widget == m_reject.data();
+}
+
+// A caller's button set on the row of the dialog's own buttons (the info sheet's
+// "Load from USB-Stick" beside "Ok") travels with them.
+bool DialogWindow::isButtonRowFollower(QWidget const* widget) const
+{
+    if (!qobject_cast<QAbstractButton const*>(widget) || isOwnPart(widget))
+        return false;
+    return (m_acceptY >= 0 && widget->y() == m_acceptY) || (m_rejectY >= 0 && widget->y() == m_rejectY);
+}
+
+QList<QWidget*> DialogWindow::rows() const
+{
+    QList<QWidget*> result;
+    for (QObject* child : children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !widget->isWindow() && !isOwnPart(widget) && !isButtonRowFollower(widget))
+            result.append(widget);
+    }
+    return result;
+}
+
+void DialogWindow::scrollRowsTo(int offset)
+{
+    const int delta = offset - m_scroll;
+    if (delta == 0)
+        return;
+    m_scroll = offset;
+    for (QWidget* row : rows())
+        row->move(row->x(), row->y() - delta);
+    m_message->move(m_message->x(), getTopInnerElements() - m_scroll);
+}
+
+// A row that takes the focus (Tab, a tap) is scrolled fully into the inner area.
+void DialogWindow::scrollIntoView(QWidget* focused)
+{
+    if (!focused || !m_scrollBar->isVisible())
+        return;
+    QWidget* row = focused;
+    while (row && row->parentWidget() != this)
+        row = row->parentWidget();
+    if (!row || isOwnPart(row) || isButtonRowFollower(row))
+        return;
+    const int top = getTopInnerElements();
+    const int bottom = height() - bottomBand();
+    if (row->y() < top)
+        m_scrollBar->setValue(m_scroll - (top - row->y()));
+    else if (row->y() + row->height() > bottom)
+        m_scrollBar->setValue(m_scroll + qMin(row->y() - top, row->y() + row->height() - bottom));
 }
 
 void DialogWindow::relayout()
@@ -323,6 +454,8 @@ void DialogWindow::relayout()
     m_chrome->setGeometry(0, 0, w, h);
     m_chrome->lower();
 
+    const int frame = m_chrome->frameWidth();
+    m_header->setGeometry(0, 0, w, kTitleHeight);
     int titleX = 0;
     if (m_icon != Icon::None) {
         m_iconLabel->setGeometry(0, 0, kTitleHeight + kMargin, kTitleHeight);
@@ -330,11 +463,57 @@ void DialogWindow::relayout()
     }
     m_title->setGeometry(titleX, 0, w - titleX, kTitleHeight);
     m_title->setIndent(titleX > 0 ? 0 : kMargin);
-    m_message->setGeometry(kMargin, getTopInnerElements(), qMax(0, w - 2 * kMargin), contentHeight());
+    m_message->setGeometry(kMargin, getTopInnerElements() - m_scroll, qMax(0, w - 2 * kMargin), contentHeight());
 
-    // Only positions change: a width the caller gave a button stays.
-    if (m_reject)
-        m_reject->move(kMargin, h - kMargin - m_reject->height());
-    if (m_accept)
-        m_accept->move(w - kMargin - m_accept->width(), h - kMargin - m_accept->height());
+    // Only positions change: a width the caller gave a button stays. Buttons the
+    // caller lined up with them move along.
+    struct Placement
+    {
+        Button* button;
+        int* lastY;
+        int x;
+    };
+    const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QWidget*> followers;
+    for (QWidget* child : children)
+        if (isButtonRowFollower(child))
+            followers.append(child);
+    int followerShift = 0;
+    const int acceptX = m_accept ? w - kMargin - m_accept->width() : 0;
+    for (Placement const& place :
+         {Placement{m_reject.data(), &m_rejectY, kMargin}, Placement{m_accept.data(), &m_acceptY, acceptX}}) {
+        if (!place.button) {
+            *place.lastY = -1;
+            continue;
+        }
+        const int y = h - kMargin - place.button->height();
+        if (*place.lastY >= 0 && followerShift == 0)
+            followerShift = y - *place.lastY;
+        place.button->move(place.x, y);
+        *place.lastY = y;
+    }
+    for (QWidget* follower : followers)
+        follower->move(follower->x(), follower->y() + followerShift);
+
+    // Rows that do not fit scroll between the title and the button row.
+    const int rowSpaceBottom = h - bottomBand();
+    const int excess = qMax(0, fullHeight() - h);
+    m_scrollBar->setRange(0, excess);
+    m_scrollBar->setPageStep(qMax(kScrollStep, rowSpaceBottom - getTopInnerElements()));
+    const bool scrolling = excess > 0;
+    m_scrollBar->setVisible(scrolling);
+    m_footer->setVisible(scrolling);
+    if (scrolling) {
+        m_scrollBar->setGeometry(w - kMargin, getTopInnerElements(), kMargin - frame,
+                                 rowSpaceBottom - getTopInnerElements());
+        m_footer->setGeometry(0, rowSpaceBottom, w, h - rowSpaceBottom);
+        // Raising reorders only our parts and buttons; the rows keep their order.
+        for (QWidget* part : {m_header, m_footer, static_cast<QWidget*>(m_scrollBar)})
+            part->raise();
+        for (Button* button : {m_reject.data(), m_accept.data()})
+            if (button)
+                button->raise();
+        for (QWidget* follower : followers)
+            follower->raise();
+    }
 }

@@ -5,13 +5,21 @@
 #include "ModalWidget.h"
 
 class QAbstractButton;
+class QFrame;
 class QLabel;
+class QScrollBar;
 class Button;
 
 // The toolkit's dialog frame: title, optional message and icon, an inner area
 // for the caller's rows, and an accept and a reject button. The frame keeps
-// its own parts inside a private chrome widget, so the direct children of the
-// dialog are the caller's rows and the buttons.
+// its own parts inside private plain widgets, so the direct children of the
+// dialog that are labels or number edits are the caller's rows.
+//
+// A dialog taller than its parent is cut to the parent's height: the title and
+// the button row stay, and the rows scroll between them. The rows stay direct
+// children; scrolling moves them, so callers place them before the person
+// scrolls (as the module does, before show()). Buttons the caller lines up
+// with the dialog's own buttons belong to the button row and never scroll.
 class DialogWindow : public ModalWidget
 {
     Q_OBJECT
@@ -51,6 +59,8 @@ public:
     int margins() const;
     void setHeightInnerElements(int height);
     int heightInnerElements() const { return m_innerHeight; }
+    // How far the rows are scrolled up; 0 when everything fits.
+    int scrollOffset() const { return m_scroll; }
 
     // A message box with an Ok button, run modally; returns exec()'s result.
     static int execMessageDialog(QWidget* parent, int flags, QString const& title, QString const& text);
@@ -64,6 +74,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -72,11 +83,28 @@ private:
                                   int closeResult, char const* objectName);
     void relayout();
     void updateHeight();
+    void placeInParent();
     int contentHeight() const;
+    // Height of everything below the rows: the button row and the margins.
+    int bottomBand() const;
+    int fullHeight() const;
+    bool isOwnPart(QWidget const* widget) const;
+    bool isButtonRowFollower(QWidget const* widget) const;
+    QList<QWidget*> rows() const;
+    void scrollRowsTo(int offset);
+    void scrollIntoView(QWidget* focused);
     void dropButton(QPointer<Button>& slot);
     void showIcon(Icon icon, QString const& fileName);
 
-    QWidget* m_chrome = nullptr;
+    QFrame* m_chrome = nullptr;
+    QWidget* m_header = nullptr;
+    QWidget* m_footer = nullptr;
+    QScrollBar* m_scrollBar = nullptr;
+    QMetaObject::Connection m_focusConnection;
+    int m_scroll = 0;
+    // Where the own buttons stood at the last layout: the followers' row.
+    int m_acceptY = -1;
+    int m_rejectY = -1;
     QLabel* m_title = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_iconLabel = nullptr;

@@ -14,6 +14,23 @@ namespace {
 // qint64 holds at most 18 whole decimal places below the point.
 constexpr int kMaxDecimals = 18;
 constexpr int kGap = 4;
+// Space between the number and the frame, on either side.
+constexpr int kIndent = 4;
+// The flag's frame; the number area keeps room for it, so flagging moves nothing.
+constexpr int kFlagFrame = 2;
+constexpr qreal kSmallestPointSize = 6.0;
+
+// The font, made smaller until `widthOf` it fits `available`.
+template <typename WidthOf>
+QFont fittingFont(QFont font, int available, WidthOf widthOf)
+{
+    qreal size = font.pointSizeF();
+    while (size > kSmallestPointSize && widthOf(font) > available) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    return font;
+}
 
 quint64 powerOfTen(int exponent)
 {
@@ -40,15 +57,19 @@ NumberEdit::NumberEdit(QWidget* parent, unsigned char digits, unsigned char deci
     setFocusPolicy(Qt::StrongFocus);
 
     m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("number_label"));
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_number = new QLabel(this);
+    m_number->setObjectName(QStringLiteral("number_field"));
     m_number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_number->setIndent(kIndent);
     m_number->setFrameShape(QFrame::StyledPanel);
     m_number->setAutoFillBackground(true);
     m_number->setBackgroundRole(QPalette::Base);
 
     m_unit = new QLabel(this);
+    m_unit->setObjectName(QStringLiteral("number_unit"));
     m_unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     relayout();
@@ -75,12 +96,18 @@ void NumberEdit::showNumber(qint64 value)
     m_value = value;
     m_hasNumber = true;
     m_number->setText(format(value));
+    // Code may show more than the field was sized for; it is never cut off.
+    if (neededFieldWidth(m_number->font()) > m_shownFieldWidth)
+        relayout();
 }
 
 void NumberEdit::setRange(qint64 minimum, qint64 maximum)
 {
     m_minimum = qMin(minimum, maximum);
     m_maximum = qMax(minimum, maximum);
+    if (m_flagged)
+        setToolTip(rangeText());
+    relayout();
 }
 
 qint64 NumberEdit::getMinimum() const
@@ -96,7 +123,6 @@ qint64 NumberEdit::getMaximum() const
 void NumberEdit::setLabelText(QString const& text, int labelWidth)
 {
     m_labelText = text;
-    m_label->setText(text);
     m_labelWidth = qMax(0, labelWidth);
     relayout();
 }
@@ -104,7 +130,6 @@ void NumberEdit::setLabelText(QString const& text, int labelWidth)
 void NumberEdit::setUnitText(QString const& text, int x)
 {
     m_unitText = text;
-    m_unit->setText(displayableUnit(text));
     m_unitX = x;
     relayout();
 }
@@ -132,17 +157,19 @@ QString NumberEdit::displayableUnit(QString const& text) const
     return shown;
 }
 
-// A label longer than its width is set in a smaller font rather than cut off.
-void NumberEdit::fitLabel()
+// A label longer than its width is set in a smaller font rather than cut off;
+// what still does not fit is elided.
+void NumberEdit::fitLabel(int available)
 {
-    QFont font = this->font();
-    int const available = m_labelWidth - 2;
-    qreal size = font.pointSizeF();
-    while (size > 6.0 && QFontMetrics(font).horizontalAdvance(m_labelText) > available) {
-        size -= 0.5;
-        font.setPointSizeF(size);
-    }
+    QFont const font = fittingFont(this->font(), available, [this](QFont const& candidate) {
+        return QFontMetrics(candidate).horizontalAdvance(m_labelText);
+    });
     m_label->setFont(font);
+    // Eliding measures in fractions and would cut a text that the whole-pixel check let fit.
+    const QFontMetrics metrics(font);
+    m_label->setText(metrics.horizontalAdvance(m_labelText) <= available
+                         ? m_labelText
+                         : metrics.elidedText(m_labelText, Qt::ElideRight, qMax(0, available)));
 }
 
 QString NumberEdit::shownText() const
@@ -161,16 +188,40 @@ bool NumberEdit::isSwitch() const
            && (m_substitutes.contains(QLatin1Char('0')) || m_substitutes.contains(QLatin1Char('1')));
 }
 
-void NumberEdit::enterNumber(qint64 value)
+bool NumberEdit::enterNumber(qint64 value)
 {
     if (!isEnabled())
-        return;
-    const qint64 clamped = qBound(m_minimum, value, m_maximum);
-    const bool changed = !m_hasNumber || clamped != m_value;
-    showNumber(clamped);
+        return false;
+    // Clamping silently would write a number the person never typed.
+    if (value < m_minimum || value > m_maximum) {
+        setFlagged(true);
+        return false;
+    }
+    setFlagged(false);
+    const bool changed = !m_hasNumber || value != m_value;
+    showNumber(value);
     // Like a spin box: confirming the number already shown is no change.
     if (changed)
         emit numberChanged(this);
+    return true;
+}
+
+QString NumberEdit::rangeText() const
+{
+    return tr("%1 to %2").arg(plainText(m_minimum), plainText(m_maximum));
+}
+
+void NumberEdit::setFlagged(bool flagged)
+{
+    if (m_flagged == flagged)
+        return;
+    m_flagged = flagged;
+    m_number->setStyleSheet(flagged ? QStringLiteral("QLabel { border: %1px solid #c81e1e; background-color: "
+                                                     "palette(base); }")
+                                          .arg(kFlagFrame)
+                                    : QString());
+    setToolTip(flagged ? rangeText() : QString());
+    relayout();
 }
 
 bool NumberEdit::parseNumber(QString const& text, unsigned char decimals, qint64* value)
@@ -272,6 +323,15 @@ bool NumberEdit::eventFilter(QObject* watched, QEvent* event)
 
 QString NumberEdit::format(qint64 value) const
 {
+    QString text = plainText(value);
+    if (!m_substitutes.isEmpty())
+        for (QChar& c : text)
+            c = m_substitutes.value(c, c);
+    return text;
+}
+
+QString NumberEdit::plainText(qint64 value) const
+{
     const int places = qMin<int>(m_decimals, kMaxDecimals);
     // Magnitude through unsigned arithmetic, so the smallest qint64 has one too.
     const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
@@ -281,10 +341,33 @@ QString NumberEdit::format(qint64 value) const
         text += QLatin1Char('.') + QString::number(magnitude % scale).rightJustified(places, QLatin1Char('0'));
     if (value < 0)
         text.prepend(QLatin1Char('-'));
-    if (!m_substitutes.isEmpty())
-        for (QChar& c : text)
-            c = m_substitutes.value(c, c);
     return text;
+}
+
+// Every digit the field holds, its sign and point, the range's ends and what
+// is shown now, each in the widest glyphs the field draws.
+int NumberEdit::neededFieldWidth(QFont const& font) const
+{
+    const QFontMetrics metrics(font);
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = qMax(digit, metrics.horizontalAdvance(m_substitutes.value(QLatin1Char(c), QLatin1Char(c))));
+    const int places = qMin<int>(m_decimals, kMaxDecimals);
+    int text = (qMax<int>(1, m_digits) + places) * digit;
+    if (places > 0)
+        text += metrics.horizontalAdvance(QLatin1Char('.'));
+    if (m_minimum < 0)
+        text += metrics.horizontalAdvance(QLatin1Char('-'));
+    // The ends of a range the caller set, not the unbounded default.
+    if (m_minimum != std::numeric_limits<qint64>::min())
+        text = qMax(text, metrics.horizontalAdvance(format(m_minimum)));
+    if (m_maximum != std::numeric_limits<qint64>::max())
+        text = qMax(text, metrics.horizontalAdvance(format(m_maximum)));
+    if (m_hasNumber)
+        text = qMax(text, metrics.horizontalAdvance(m_number->text()));
+    const int frame = qMax(kFlagFrame, m_number->frameWidth());
+    // One pixel for rounding between glyph advances and the drawn string.
+    return text + 1 + 2 * (frame + kIndent);
 }
 
 void NumberEdit::startEditing()
@@ -298,13 +381,9 @@ void NumberEdit::startEditing()
     if (places > 0)
         pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(places);
     m_editor->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), m_editor));
-    if (m_hasNumber) {
-        // Start from the plain number, not the substituted glyphs.
-        const QHash<QChar, QChar> substitutes = m_substitutes;
-        m_substitutes.clear();
-        m_editor->setText(format(m_value));
-        m_substitutes = substitutes;
-    }
+    // Start from the plain number, not the substituted glyphs.
+    if (m_hasNumber)
+        m_editor->setText(plainText(m_value));
     m_editor->selectAll();
     m_editor->installEventFilter(this);
     connect(m_editor, &QLineEdit::editingFinished, this, &NumberEdit::finishEditing);
@@ -342,15 +421,56 @@ void NumberEdit::closeEditor()
     editor->deleteLater();
 }
 
+// The number is never cut off: its area grows from the given width towards the
+// unit, then into the label, then over the unit, and only then takes a smaller font.
 void NumberEdit::relayout()
 {
     const int h = height();
-    fitLabel();
-    m_label->setGeometry(0, 0, m_labelWidth, h);
-    m_label->setVisible(m_labelWidth > 0);
-    m_number->setGeometry(m_labelWidth, 0, m_fieldWidth, h);
+    const int w = width();
+    QFont numberFont = font();
+    int fieldWidth = qMax(m_fieldWidth, neededFieldWidth(numberFont));
+    if (w > 0 && fieldWidth > w) {
+        numberFont = fittingFont(numberFont, w, [this](QFont const& candidate) { return neededFieldWidth(candidate); });
+        fieldWidth = qMin(w, qMax(m_fieldWidth, neededFieldWidth(numberFont)));
+    }
+    m_number->setFont(numberFont);
+    m_shownFieldWidth = neededFieldWidth(numberFont);
+
+    int left = m_labelWidth;
+    if (w > 0) {
+        const bool unitPlaced = m_unitX >= 0 && !m_unitText.isEmpty();
+        const int right = unitPlaced ? m_unitX - kGap : w;
+        if (left + fieldWidth > right)
+            left = qMax(0, right - fieldWidth);
+        if (left + fieldWidth > w)
+            left = qMax(0, w - fieldWidth);
+    }
+    const int labelWidth = left < m_labelWidth ? qMax(0, left - kGap) : m_labelWidth;
+    fitLabel(labelWidth - 2);
+    m_label->setGeometry(0, 0, labelWidth, h);
+    m_label->setVisible(labelWidth > 0);
+    m_number->setGeometry(left, 0, fieldWidth, h);
     if (m_editor)
         m_editor->setGeometry(m_number->geometry());
-    const int unitX = m_unitX >= 0 ? m_unitX : m_labelWidth + m_fieldWidth + kGap;
-    m_unit->setGeometry(unitX, 0, qMax(0, width() - unitX), h);
+
+    const int numberEnd = left + fieldWidth + kGap;
+    int unitX = m_unitX >= 0 ? qMax(m_unitX, numberEnd) : numberEnd;
+    QString unit = displayableUnit(m_unitText);
+    QPalette unitPalette; // resolves nothing: the unit inherits its colours
+    // A refused entry shows the range beside the number where it fits, with the unit
+    // if that fits too; the tooltip always has it.
+    if (m_flagged) {
+        const QFontMetrics metrics(m_unit->font());
+        for (QString const& candidate : {(rangeText() + QLatin1Char(' ') + unit).trimmed(), rangeText()}) {
+            if (metrics.horizontalAdvance(candidate) <= w - numberEnd) {
+                unitX = numberEnd;
+                unit = candidate;
+                unitPalette.setColor(QPalette::WindowText, QColor(0xc8, 0x1e, 0x1e));
+                break;
+            }
+        }
+    }
+    m_unit->setPalette(unitPalette);
+    m_unit->setText(unit);
+    m_unit->setGeometry(unitX, 0, qMax(0, w - unitX), h);
 }

@@ -41,9 +41,14 @@ public:
     int fieldWidth() const { return m_fieldWidth; }
     bool isSwitch() const;
 
-    // A person's entry: clamped to the range, shown, and announced when it changes
-    // the number. A disabled field ignores it.
-    void enterNumber(qint64 value);
+    // A person's entry: shown and announced when it changes the number. A number
+    // outside the range is refused: the field keeps its number, says nothing and
+    // flags the entry with its range until the next accepted one. A disabled
+    // field ignores it. False when the entry was ignored or refused.
+    bool enterNumber(qint64 value);
+    bool isFlagged() const { return m_flagged; }
+    // The range as a person reads it ("0 to 9999").
+    QString rangeText() const;
 
     // Reads a typed number ("253.5") into the field's unit with `decimals` places;
     // false for text that is no number or has too many decimals.
@@ -60,6 +65,10 @@ protected:
 
 private:
     QString format(qint64 value) const;
+    QString plainText(qint64 value) const;
+    // Width the number area needs, in `font`, for the widest number it may show.
+    int neededFieldWidth(QFont const& font) const;
+    void setFlagged(bool flagged);
     // What a tap does: a switch toggles, another field opens its editor.
     bool tap();
     void startEditing();
@@ -67,7 +76,7 @@ private:
     void cancelEditing();
     void closeEditor();
     void relayout();
-    void fitLabel();
+    void fitLabel(int available);
     QString displayableUnit(QString const& text) const;
 
     unsigned char m_digits;
@@ -82,6 +91,8 @@ private:
     QString m_labelText;
     QString m_unitText;
     int m_unitX = -1;
+    bool m_flagged = false;
+    int m_shownFieldWidth = 0;
     QHash<QChar, QChar> m_substitutes;
     QLabel* m_label = nullptr;
     QLabel* m_number = nullptr;

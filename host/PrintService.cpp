@@ -120,6 +120,8 @@ void PrintService::paintForm(QPainter& painter, Form const& form, double dotsPer
         QFont font = painter.font();
         font.setBold(label.bold());
         font.setPointSize(label.pointSize() > 0 ? label.pointSize() : 10);
+        // Unshaped, so "ff" stays two letters and a PDF reader finds "Offset".
+        font.setStyleStrategy(QFont::PreferNoShaping);
         painter.setFont(font);
         QRectF const rect(label.position().x * dotsPerMillimetre, label.position().y * dotsPerMillimetre,
                           label.size().width * dotsPerMillimetre, label.size().height * dotsPerMillimetre);

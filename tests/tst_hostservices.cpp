@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QtTest>
@@ -301,6 +303,7 @@ private slots:
     // Print and system services
     void printRendersPdfAndFinishes();
     void printPlacesLabelsInMillimetres();
+    void printedTextIsSearchable();
     void printForcedResultSkipsRendering();
     void printWriteFailureReported();
     void printKeepsFileInsideOutputFolder();
@@ -1272,6 +1275,29 @@ void tst_HostServices::printRendersPdfAndFinishes()
     QVERIFY(box.hasMatch());
     QCOMPARE(qRound(box.captured(1).toDouble()), 595);
     QCOMPARE(qRound(box.captured(2).toDouble()), 842);
+}
+
+// Ligatures ("ff" in "Offset") would leave the sheet's text unfindable in a PDF reader.
+void tst_HostServices::printedTextIsSearchable()
+{
+    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed");
+    Form form;
+    form.addLabel(FormLabel(QStringLiteral("U-nom Offset"), Point(25, 40), Size(60, 5), false, 10,
+                            FormLabel::AlignLeftTop));
+    form.addLabel(FormLabel(QStringLiteral("Calibration HV Unit"), Point(20, 10), Size(100, 10), true, 12,
+                            FormLabel::AlignLeftTop));
+    QString const file = m_dir->filePath(QStringLiteral("Calibration.pdf"));
+    QVERIFY(PrintService::renderPdf(form, file));
+
+    QProcess extract;
+    extract.start(pdftotext, {file, QStringLiteral("-")});
+    QVERIFY(extract.waitForFinished());
+    QCOMPARE(extract.exitCode(), 0);
+    QString const text = QString::fromUtf8(extract.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("U-nom Offset")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Calibration HV Unit")), qPrintable(text));
 }
 
 void tst_HostServices::printPlacesLabelsInMillimetres()

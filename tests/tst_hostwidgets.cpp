@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
@@ -58,7 +59,10 @@ private slots:
     void numberEditShowsFormattedText_data();
     void numberEditShowsFormattedText();
     void numberEditShowingFromCodeIsSilent();
-    void numberEditPersonEntryClampsAndAnnounces();
+    void numberEditPersonEntryAnnounces();
+    void numberEditRefusesEntryOutsideRange();
+    void numberEditShowsEveryDigit_data();
+    void numberEditShowsEveryDigit();
     void numberEditSwitchTogglesOnTap();
     void numberEditDisabledOrDisplayIgnoresTaps();
     void numberEditTypedEntry_data();
@@ -74,6 +78,9 @@ private slots:
     void dialogButtonFlags();
     void dialogReplacesAndRemovesButtons();
     void dialogCloseEndsExecAsCancel();
+    void dialogEscapeClicksCloseButton_data();
+    void dialogEscapeClicksCloseButton();
+    void dialogTallerThanParentScrollsRows();
 
     void modalAnswererAnswersWithoutLoop();
     void modalDeletedWhileWaitingDoesNotCrash();
@@ -169,7 +176,7 @@ void tst_HostWidgets::numberEditShowingFromCodeIsSilent()
     QCOMPARE(changed.count(), 0);
 }
 
-void tst_HostWidgets::numberEditPersonEntryClampsAndAnnounces()
+void tst_HostWidgets::numberEditPersonEntryAnnounces()
 {
     NumberEdit edit(m_main, 3, 0, 40, nullptr, false);
     edit.setRange(127, -128); // reversed bounds are put in order
@@ -177,19 +184,139 @@ void tst_HostWidgets::numberEditPersonEntryClampsAndAnnounces()
     QCOMPARE(edit.getMaximum(), qint64(127));
     QSignalSpy changed(&edit, &NumberEdit::numberChanged);
 
-    edit.enterNumber(300);
-    QCOMPARE(edit.getNumber(), qint64(127));
+    QVERIFY(edit.enterNumber(127));
     QCOMPARE(edit.shownText(), QStringLiteral("127"));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).value<NumberEdit*>(), &edit);
-
-    edit.enterNumber(-300);
-    QCOMPARE(edit.getNumber(), qint64(-128));
+    QVERIFY(edit.enterNumber(-128));
     QCOMPARE(changed.count(), 2);
 
     // Confirming the number already shown changes nothing.
-    edit.enterNumber(-128);
+    QVERIFY(edit.enterNumber(-128));
     QCOMPARE(changed.count(), 2);
+}
+
+void tst_HostWidgets::numberEditRefusesEntryOutsideRange()
+{
+    // A counter field as the node dialogs build it.
+    NumberEdit edit(m_main, 4, 0, 80, nullptr, true);
+    edit.setGeometry(0, 0, 300, 27);
+    edit.setLabelText(QStringLiteral("Counter"), 130);
+    edit.setUnitText(QString(), 240);
+    edit.setRange(0, 9999);
+    edit.showNumber(1234);
+    edit.show();
+    QSignalSpy changed(&edit, &NumberEdit::numberChanged);
+    auto* unit = edit.findChild<QLabel*>(QStringLiteral("number_unit"));
+    QVERIFY(unit);
+
+    for (qint64 refused : {qint64(10000), qint64(-1)}) {
+        QVERIFY(!edit.enterNumber(refused));
+        QCOMPARE(edit.getNumber(), qint64(1234));
+        QCOMPARE(edit.shownText(), QStringLiteral("1234"));
+        QVERIFY(edit.isFlagged());
+        QCOMPARE(edit.toolTip(), QStringLiteral("0 to 9999"));
+        QCOMPARE(unit->text(), QStringLiteral("0 to 9999"));
+    }
+    QCOMPARE(changed.count(), 0);
+
+    QVERIFY(edit.enterNumber(9999));
+    QVERIFY(!edit.isFlagged());
+    QVERIFY(edit.toolTip().isEmpty());
+    QVERIFY(unit->text().isEmpty());
+    QCOMPARE(edit.getNumber(), qint64(9999));
+    QCOMPARE(changed.count(), 1);
+
+    // Typed on the keypad: the same refusal, and the editor closes on the old number.
+    NumberEdit gain(m_main, 3, 1, 40, nullptr, false);
+    gain.setGeometry(0, 40, 250, 27);
+    gain.setLabelText(QStringLiteral("U-nom Gain"), 130);
+    gain.setRange(-128, 127);
+    gain.showNumber(25);
+    QSignalSpy gainChanged(&gain, &NumberEdit::numberChanged);
+    QTest::mouseClick(&gain, Qt::LeftButton, {}, fieldCentre(&gain, 130));
+    QPointer<QLineEdit> editor = gain.findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("12.8"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!editor);
+    QCOMPARE(gain.shownText(), QStringLiteral("2.5"));
+    QVERIFY(gain.isFlagged());
+    QCOMPARE(gain.toolTip(), QStringLiteral("-12.8 to 12.7"));
+    QCOMPARE(gainChanged.count(), 0);
+}
+
+void tst_HostWidgets::numberEditShowsEveryDigit_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<int>("fieldWidth");
+    QTest::addColumn<int>("editWidth");
+    QTest::addColumn<int>("unitFromRight");
+    QTest::addColumn<qint64>("minimum");
+    QTest::addColumn<qint64>("maximum");
+    QTest::addColumn<qint64>("shown");
+    QTest::addColumn<bool>("labelKept");
+
+    const qint64 lowest = std::numeric_limits<qint64>::min();
+    const qint64 highest = std::numeric_limits<qint64>::max();
+    // Rows as the node dialogs lay them out: 250 or 300 wide, the unit 30 (60 for counters) from the right.
+    QTest::newRow("five-digits-signed") << 5 << 0 << 40 << 250 << 30 << qint64(-99999) << qint64(99999)
+                                        << qint64(-99999) << true;
+    QTest::newRow("byte") << 3 << 0 << 40 << 250 << 30 << qint64(-128) << qint64(127) << qint64(-128) << true;
+    QTest::newRow("six-digit-counter") << 6 << 0 << 80 << 300 << 60 << qint64(0) << qint64(999999) << qint64(999999)
+                                       << true;
+    QTest::newRow("range-beyond-digits") << 3 << 0 << 40 << 250 << 30 << qint64(0) << qint64(65535)
+                                         << qint64(65535) << true;
+    QTest::newRow("insulation-resistance") << 6 << 1 << 40 << 300 << 30 << lowest << highest << qint64(9999999)
+                                           << true;
+    QTest::newRow("code-shows-more") << 2 << 0 << 40 << 300 << 30 << qint64(0) << qint64(99) << qint64(1234567)
+                                     << true;
+    QTest::newRow("narrow-row") << 5 << 1 << 40 << 180 << 30 << qint64(-99999) << qint64(99999) << qint64(-99999)
+                                << false;
+    QTest::newRow("wider-than-row") << 12 << 0 << 40 << 100 << 30 << lowest << highest << qint64(-999999999999)
+                                    << false;
+}
+
+void tst_HostWidgets::numberEditShowsEveryDigit()
+{
+    QFETCH(int, digits);
+    QFETCH(int, decimals);
+    QFETCH(int, fieldWidth);
+    QFETCH(int, editWidth);
+    QFETCH(int, unitFromRight);
+    QFETCH(qint64, minimum);
+    QFETCH(qint64, maximum);
+    QFETCH(qint64, shown);
+    QFETCH(bool, labelKept);
+
+    NumberEdit edit(m_main, static_cast<unsigned char>(digits), static_cast<unsigned char>(decimals),
+                    static_cast<unsigned int>(fieldWidth), nullptr, false);
+    edit.setGeometry(0, 0, editWidth, 27);
+    edit.setLabelText(QStringLiteral("R-iso Gain"), 130);
+    edit.setUnitText(QStringLiteral("kV"), editWidth - unitFromRight);
+    edit.setRange(minimum, maximum);
+    edit.showNumber(shown);
+    edit.show();
+
+    auto* label = edit.findChild<QLabel*>(QStringLiteral("number_label"));
+    auto* number = edit.findChild<QLabel*>(QStringLiteral("number_field"));
+    auto* unit = edit.findChild<QLabel*>(QStringLiteral("number_unit"));
+    QVERIFY(label && number && unit);
+    const int textArea = number->contentsRect().width() - qMax(0, number->indent()) - 2 * number->margin();
+    const int textWidth = QFontMetrics(number->font()).horizontalAdvance(number->text());
+    QVERIFY2(textWidth <= textArea, qPrintable(QStringLiteral("%1 needs %2 px, has %3")
+                                                   .arg(number->text()).arg(textWidth).arg(textArea)));
+    QVERIFY(edit.rect().contains(number->geometry()));
+    QVERIFY(number->width() >= fieldWidth || number->width() == editWidth);
+    // The label never lies under the number; it keeps its width where there is room.
+    QVERIFY(!label->isVisible() || label->geometry().right() < number->x());
+    QCOMPARE(label->width() == 130, labelKept);
+    if (labelKept) {
+        QCOMPARE(unit->x(), editWidth - unitFromRight);
+        QVERIFY(number->geometry().right() < unit->x());
+    }
+    QCOMPARE(edit.labelText(), QStringLiteral("R-iso Gain"));
 }
 
 void tst_HostWidgets::numberEditSwitchTogglesOnTap()
@@ -244,7 +371,7 @@ void tst_HostWidgets::numberEditTypedEntry_data()
     QTest::newRow("decimal-point") << 1 << QStringLiteral("253.5") << qint64(2535) << QStringLiteral("253.5");
     QTest::newRow("whole-number") << 1 << QStringLiteral("253") << qint64(2530) << QStringLiteral("253.0");
     QTest::newRow("negative") << 0 << QStringLiteral("-12") << qint64(-12) << QStringLiteral("-12");
-    QTest::newRow("clamped-high") << 0 << QStringLiteral("999") << qint64(127) << QStringLiteral("127");
+    QTest::newRow("refused-high") << 0 << QStringLiteral("999") << qint64(7) << QStringLiteral("7");
     QTest::newRow("extra-decimals-dropped") << 1 << QStringLiteral("1.25") << qint64(12) << QStringLiteral("1.2");
     QTest::newRow("letters-dropped") << 0 << QStringLiteral("4x2") << qint64(42) << QStringLiteral("42");
 }
@@ -260,6 +387,7 @@ void tst_HostWidgets::numberEditTypedEntry()
     edit.setGeometry(0, 0, 280, 27);
     edit.setLabelText(QStringLiteral("U-nom Gain"), 130);
     edit.setRange(-128, decimals ? 9999 : 127);
+    edit.showNumber(decimals ? 70 : 7);
     edit.show();
     QSignalSpy changed(&edit, &NumberEdit::numberChanged);
 
@@ -271,7 +399,9 @@ void tst_HostWidgets::numberEditTypedEntry()
 
     QCOMPARE(edit.getNumber(), number);
     QCOMPARE(edit.shownText(), shown);
-    QCOMPARE(changed.count(), 1);
+    // Only a refused number leaves the field flagged and silent.
+    QCOMPARE(changed.count(), edit.isFlagged() ? 0 : 1);
+    QCOMPARE(edit.isFlagged(), QByteArray(QTest::currentDataTag()).startsWith("refused"));
 }
 
 void tst_HostWidgets::numberEditEscapeCancelsTyping()
@@ -463,6 +593,101 @@ void tst_HostWidgets::dialogCloseEndsExecAsCancel()
     // A person's click on a closing accept button confirms.
     QTimer::singleShot(0, dialog, [dialog]() { dialog->acceptButton()->click(); });
     QCOMPARE(dialog->exec(), 0);
+}
+
+void tst_HostWidgets::dialogEscapeClicksCloseButton_data()
+{
+    QTest::addColumn<bool>("withReject");
+
+    QTest::newRow("reject-button") << true;
+    QTest::newRow("only-accept") << false;
+}
+
+void tst_HostWidgets::dialogEscapeClicksCloseButton()
+{
+    QFETCH(bool, withReject);
+
+    auto* dialog = new DialogWindow(m_main, nullptr);
+    auto* edit = new NumberEdit(dialog, 3, 0, 40, nullptr, false);
+    edit->setGeometry(dialog->margins(), dialog->getTopInnerElements(), 300, 27);
+    dialog->setHeightInnerElements(27);
+    // Module dialogs wire their "Ok" to their own clean-up, not to the closing flag.
+    QAbstractButton* accept = dialog->insertAcceptButton(QStringLiteral("Ok"), false, false);
+    QAbstractButton* reject = withReject ? dialog->insertRejectButton(QStringLiteral("Cancel"), false, false) : nullptr;
+    QSignalSpy accepted(accept, &QAbstractButton::clicked);
+    int rejected = 0;
+    if (reject)
+        connect(reject, &QAbstractButton::clicked, dialog, [&rejected]() { ++rejected; });
+    dialog->show();
+
+    // From a row that has the focus, the key reaches the dialog.
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QCOMPARE(rejected, withReject ? 1 : 0);
+    QCOMPARE(accepted.count(), withReject ? 0 : 1);
+}
+
+void tst_HostWidgets::dialogTallerThanParentScrollsRows()
+{
+    m_main->resize(800, 400);
+    auto* dialog = new DialogWindow(m_main, nullptr);
+    dialog->setTitle(QStringLiteral("Info"));
+    dialog->setGeometry(0, 0, 400, 0);
+    const int top = dialog->getTopInnerElements();
+    QList<NumberEdit*> rows;
+    for (int i = 0; i < 30; ++i) {
+        auto* row = new NumberEdit(dialog, 3, 0, 40, nullptr, false);
+        row->setGeometry(dialog->margins(), top + 27 * i, 400 - 2 * dialog->margins(), 27);
+        row->setLabelText(QStringLiteral("Row %1").arg(i), 130);
+        rows.append(row);
+    }
+    dialog->setHeightInnerElements(27 * rows.size());
+    QAbstractButton* ok = dialog->insertRejectButton(QStringLiteral("Ok"), true, false);
+    // A caller's button beside "Ok" stays on the button row.
+    auto* load = new Button(dialog, "Load", false);
+    load->setGeometry(ok->x() + ok->width() + 10, ok->y(), 120, ok->height());
+    QAbstractButton* print = dialog->insertAcceptButton(QStringLiteral("Print"), false, false);
+    dialog->show();
+
+    QVERIFY(m_main->rect().contains(dialog->geometry()));
+    for (QWidget* button : {static_cast<QWidget*>(ok), static_cast<QWidget*>(print), static_cast<QWidget*>(load)}) {
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->y(), ok->y());
+    }
+    const int rowsBottom = ok->y() - dialog->getInnerSpace();
+    NumberEdit* last = rows.last();
+    QVERIFY(last->geometry().bottom() > rowsBottom);
+
+    // The rows stay the dialog's direct children, in their order.
+    QList<NumberEdit*> direct;
+    for (QObject* child : dialog->children())
+        if (auto* edit = qobject_cast<NumberEdit*>(child))
+            direct.append(edit);
+    QCOMPARE(direct, rows);
+
+    // A turn of the wheel scrolls, and the scroll bar reaches the last row.
+    QWheelEvent wheel(QPointF(200, 200), QPointF(dialog->mapToGlobal(QPoint(200, 200))), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(dialog, &wheel);
+    QVERIFY(dialog->scrollOffset() > 0);
+    auto* bar = dialog->findChild<QScrollBar*>();
+    QVERIFY(bar && bar->isVisible());
+    bar->setValue(bar->maximum());
+    QVERIFY(last->geometry().bottom() <= rowsBottom);
+    QVERIFY(last->y() >= top);
+    QCOMPARE(load->y(), ok->y());
+    QCOMPARE(rows.first()->y(), top - dialog->scrollOffset());
+
+    // Tabbing to the first row brings it back into view.
+    QApplication::setActiveWindow(m_main);
+    rows.first()->setFocus(Qt::TabFocusReason);
+    QCOMPARE(rows.first()->y(), top);
+
+    // A parent tall enough again shows the dialog whole.
+    m_main->resize(800, 1200);
+    QCOMPARE(dialog->scrollOffset(), 0);
+    QCOMPARE(last->geometry().bottom(), top + 27 * rows.size() - 1);
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(load->y(), ok->y());
 }
 
 void tst_HostWidgets::modalAnswererAnswersWithoutLoop()
