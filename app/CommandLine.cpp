@@ -14,12 +14,19 @@ enum Target
     TargetLog,
     TargetPlugin,
     TargetFaults,
+    TargetStick,
+    TargetOutput,
+    TargetSerial,
     TargetConfirm,
     TargetListProfiles,
     TargetExport,
     TargetImport,
+    TargetLoadFromStick,
     TargetSet,
     TargetPrint,
+    TargetPrintInfo,
+    TargetVlfSetPoint,
+    TargetPress,
     TargetScreenshots
 };
 
@@ -42,12 +49,25 @@ constexpr OptionRow kOptions[] = {
     {"plugin", "FILE", TargetPlugin, "Plug-in file to load. Default: the one beside the program."},
     {"faults", "SPEC", TargetFaults,
         "Faults of the simulated instrument, e.g. loss=0.5,short=0x1375,failwrites,latency=5,seed=3."},
+    {"stick", "DIR", TargetStick,
+        "Folder that plays the USB stick: calibration files to load, copies of PDF prints. Default: in the user's data "
+        "folder."},
+    {"output", "DIR", TargetOutput, "Folder every PDF print stays in. Default: in the user's data folder."},
+    {"serial", "SN", TargetSerial, "Store the instrument's serial number in the configuration store before the start."},
     {"headless", nullptr, TargetHeadless, "Open no window; without actions, run the lifecycle once and exit."},
     {"export", "FILE", TargetExport, "Poll every node and write the calibration document."},
     {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog."},
+    {"load-from-stick", "FILE", TargetLoadFromStick,
+        "As --import, but the way a person loads: Info, \"Load from USB-Stick\", FILE chosen on the stick."},
     {"confirm", "all|none", TargetConfirm, "Answer every load prompt with Confirm (all) or Skip (none)."},
     {"set", "KEY=VALUE", TargetSet, "Switch calibration on and write one value to its node (repeatable)."},
     {"print", "FILE.pdf", TargetPrint, "Save the service print as a PDF file."},
+    {"print-info", nullptr, TargetPrintInfo,
+        "Open Info and press its PDF print button: the PDF stays in the output folder, a copy goes on the stick."},
+    {"vlf-unom", "SWITCH", TargetVlfSetPoint,
+        "Bring HV up, open the VLF dialog, turn SWITCH on (e.g. \"Enable U-nom Gain\") and press its U-nom button."},
+    {"press", "MENU/BUTTON", TargetPress,
+        "Switch calibration on, open MENU's dialog and press its BUTTON, e.g. \"ISO/Start\"."},
     {"screenshots", "DIR", TargetScreenshots, "PNG images of the window, the service menu and every dialog."},
 };
 
@@ -61,8 +81,12 @@ constexpr ActionRow kActions[] = {
     {TargetListProfiles, CommandLine::Action::ListProfiles},
     {TargetExport, CommandLine::Action::Export},
     {TargetImport, CommandLine::Action::Import},
+    {TargetLoadFromStick, CommandLine::Action::LoadFromStick},
     {TargetSet, CommandLine::Action::Set},
     {TargetPrint, CommandLine::Action::Print},
+    {TargetPrintInfo, CommandLine::Action::PrintInfo},
+    {TargetVlfSetPoint, CommandLine::Action::VlfSetPoint},
+    {TargetPress, CommandLine::Action::Press},
     {TargetScreenshots, CommandLine::Action::Screenshots},
 };
 
@@ -118,13 +142,13 @@ bool CommandLine::parse(QStringList const& arguments)
 
     bool importing = false;
     for (Action const& action : qAsConst(m_actions))
-        importing = importing || action.kind == Action::Import;
+        importing = importing || action.kind == Action::Import || action.kind == Action::LoadFromStick;
     if (importing && m_confirm.isEmpty()) {
-        m_error = QStringLiteral("--import needs --confirm all or --confirm none");
+        m_error = QStringLiteral("--import and --load-from-stick need --confirm all or --confirm none");
         return false;
     }
     if (!importing && !m_confirm.isEmpty()) {
-        m_error = QStringLiteral("--confirm answers the prompts of --import, which is not given");
+        m_error = QStringLiteral("--confirm answers the prompts of a load, and none is given");
         return false;
     }
     return true;
@@ -133,7 +157,8 @@ bool CommandLine::parse(QStringList const& arguments)
 bool CommandLine::apply(int option, QString const& value)
 {
     auto const target = static_cast<Target>(option);
-    if (target != TargetHelp && target != TargetHeadless && target != TargetListProfiles && value.isEmpty()) {
+    if (target != TargetHelp && target != TargetHeadless && target != TargetListProfiles && target != TargetPrintInfo
+        && value.isEmpty()) {
         m_error = QStringLiteral("an option was given an empty value (see --help)");
         return false;
     }
@@ -162,6 +187,15 @@ bool CommandLine::apply(int option, QString const& value)
     case TargetFaults:
         m_faults = value;
         return true;
+    case TargetStick:
+        m_stick = value;
+        return true;
+    case TargetOutput:
+        m_output = value;
+        return true;
+    case TargetSerial:
+        m_serial = value;
+        return true;
     case TargetConfirm:
         if (value != QLatin1String("all") && value != QLatin1String("none")) {
             m_error = QStringLiteral("--confirm takes 'all' or 'none', not '%1'").arg(value);
@@ -172,6 +206,12 @@ bool CommandLine::apply(int option, QString const& value)
     case TargetSet:
         if (value.indexOf(QLatin1Char('=')) <= 0) {
             m_error = QStringLiteral("--set takes KEY=VALUE, not '%1'").arg(value);
+            return false;
+        }
+        break;
+    case TargetPress:
+        if (value.indexOf(QLatin1Char('/')) <= 0 || value.endsWith(QLatin1Char('/'))) {
+            m_error = QStringLiteral("--press takes MENU/BUTTON, not '%1'").arg(value);
             return false;
         }
         break;

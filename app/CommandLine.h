@@ -17,8 +17,12 @@ public:
             ListProfiles,
             Export,
             Import,
+            LoadFromStick,
             Set,
             Print,
+            PrintInfo,
+            VlfSetPoint,
+            Press,
             Screenshots
         };
         Kind kind;
@@ -41,6 +45,9 @@ public:
     QString logFile() const { return m_log; }
     QString pluginFile() const { return m_plugin; }
     QString faults() const { return m_faults; }
+    QString stickDirectory() const { return m_stick; }
+    QString outputDirectory() const { return m_output; }
+    QString serialNumber() const { return m_serial; }
     bool confirmAll() const { return m_confirm == QLatin1String("all"); }
     QList<Action> const& actions() const { return m_actions; }
 
@@ -58,6 +65,9 @@ private:
     QString m_log;
     QString m_plugin;
     QString m_faults;
+    QString m_stick;
+    QString m_output;
+    QString m_serial;
     QString m_confirm;
     QList<Action> m_actions;
 };

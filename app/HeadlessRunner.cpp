@@ -1,6 +1,7 @@
 #include "app/HeadlessRunner.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QDir>
 #include <QDomDocument>
 #include <QElapsedTimer>
@@ -14,14 +15,17 @@
 
 #include "app/DialogDriver.h"
 #include "app/HostEnvironment.h"
-#include "app/StickFileReader.h"
+#include "app/StickModule.h"
 #include "data/LonCalibrationTypes.h"
 #include "host/AtomicFile.h"
 #include "host/DialogWindow.h"
+#include "host/HWConfiguration.h"
 #include "host/IPrint.h"
 #include "host/MenuSegment.h"
 #include "host/MenuStrip.h"
 #include "host/NVData.h"
+#include "host/NumberEdit.h"
+#include "host/StateMachine.h"
 #include "module/ILonCalibration.h"
 
 namespace {
@@ -41,6 +45,12 @@ QString const kLoadTitle = QStringLiteral("Load calibration");
 QString const kInvalidFile = QStringLiteral("Invalid file");
 QString const kLoad = QStringLiteral("Load");
 constexpr int kCalibrationPosition = 2;
+QString const kInfo = QStringLiteral("Info");
+QString const kVlf = QStringLiteral("VLF");
+QString const kWarning = QStringLiteral("Warning");
+// The state machine's states around a set point: ready for HV, and back.
+constexpr NVT_FU_STATE kPreparedState = 3;
+constexpr NVT_FU_STATE kIdleState = 2;
 
 // "Calibrate PSU" -> "Calibrate-PSU": a title that is safe as a file name.
 QString fileNamePart(QString const& title)
@@ -58,15 +68,27 @@ HeadlessRunner::HeadlessRunner(HostEnvironment* host, QWidget* mainWindow, MenuS
     , m_mainWindow(mainWindow)
     , m_menu(menu)
     , m_out(out)
-{ }
+{
+    if (m_host != nullptr)
+        m_journal = QObject::connect(
+            &m_host->journal(), &ModuleJournal::recorded, [this](QString const& line) { m_out << line << '\n'; });
+}
 
-void HeadlessRunner::listProfiles(QTextStream& out)
+HeadlessRunner::~HeadlessRunner()
+{
+    QObject::disconnect(m_journal);
+}
+
+void HeadlessRunner::listProfiles(QTextStream& out, QString const& serial)
 {
     for (InstrumentProfile const& profile : InstrumentProfile::all()) {
         QStringList nodes;
         for (InstrumentProfile::Node const& node : profile.nodes)
             nodes << QString::number(node.number);
-        out << profile.name << "  " << profile.description << "  (nodes " << nodes.join(QLatin1Char(',')) << ")\n";
+        out << profile.name << "  " << profile.description << "  " << profile.hardwareVersion;
+        if (!serial.isEmpty())
+            out << "  SN: " << serial;
+        out << "  (nodes " << nodes.join(QLatin1Char(',')) << ")\n";
     }
     out.flush();
 }
@@ -96,7 +118,7 @@ int HeadlessRunner::run(QList<CommandLine::Action> const& actions, bool confirmA
 bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAll)
 {
     if (action.kind == CommandLine::Action::ListProfiles) {
-        listProfiles(m_out);
+        listProfiles(m_out, m_serial);
         return true;
     }
     if (m_host == nullptr || m_host->module() == nullptr)
@@ -110,11 +132,27 @@ bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAl
     case CommandLine::Action::Import:
         ok = importFrom(action.argument, confirmAll);
         break;
+    case CommandLine::Action::LoadFromStick:
+        // A name without a folder is a file on the stick.
+        ok = importFrom(QFileInfo(action.argument).isAbsolute() || action.argument.contains(QLatin1Char('/'))
+                ? action.argument
+                : QDir(m_host->stick().directory()).filePath(action.argument),
+            confirmAll, true);
+        break;
     case CommandLine::Action::Set:
         ok = setValue(action.argument);
         break;
     case CommandLine::Action::Print:
         ok = printTo(action.argument);
+        break;
+    case CommandLine::Action::PrintInfo:
+        ok = printInfo();
+        break;
+    case CommandLine::Action::VlfSetPoint:
+        ok = vlfSetPoint(action.argument);
+        break;
+    case CommandLine::Action::Press:
+        ok = pressButton(action.argument);
         break;
     case CommandLine::Action::Screenshots:
         ok = screenshots(action.argument);
@@ -216,13 +254,16 @@ bool HeadlessRunner::checkWrites()
     return fail(QStringLiteral("the node did not take it: the write to %1 was refused").arg(refused.join(QStringLiteral(", "))));
 }
 
-HeadlessRunner::ImportOutcome HeadlessRunner::runImport(QString const& text, bool confirmAll, QString* summary)
+HeadlessRunner::ImportOutcome HeadlessRunner::runImport(
+    QString const& text, bool confirmAll, QString* summary, std::function<bool()> const& start)
 {
     // The writes of this load are checked on their own.
     m_host->lon().clearRecords();
     DialogDriver driver(m_mainWindow);
     QList<DialogWindow*> const before = driver.shownDialogs();
-    m_host->module()->importFileFromStick(text);
+    // The stick module hands the text over, as it does for a file chosen in the window.
+    if (start ? !start() : !m_host->stick().handOver(text))
+        return ImportOutcome::NoDialog;
     DialogDriver::settle(0);
 
     QPointer<DialogWindow> dialog = driver.findShown(kLoadTitle);
@@ -258,23 +299,28 @@ HeadlessRunner::ImportOutcome HeadlessRunner::runImport(QString const& text, boo
     return ImportOutcome::Loaded;
 }
 
-bool HeadlessRunner::importFrom(QString const& path, bool confirmAll)
+bool HeadlessRunner::importFrom(QString const& path, bool confirmAll, bool fromInfo)
 {
     QString text;
     QString error;
-    if (!StickFileReader::read(path, &text, &error))
+    if (!StickModule::readFile(path, &text, &error))
         return fail(error);
     if (text.trimmed().isEmpty())
         return fail(QStringLiteral("%1 is empty, not a calibration file").arg(path));
     // Every change is in the service log, or none is made.
     if (confirmAll && !m_host->checkServiceLog())
         return fail(m_host->errorString());
-    if (!refreshValues())
+    if (!refreshValues() || (fromInfo && !switchCalibrationOn()))
         return false;
 
     QString summary;
-    switch (runImport(text, confirmAll, &summary)) {
+    std::function<bool()> start;
+    if (fromInfo)
+        start = [this, &path] { return loadThroughInfo(path); };
+    switch (runImport(text, confirmAll, &summary, start)) {
     case ImportOutcome::NoDialog:
+        if (!m_error.isEmpty())
+            return false;
         return fail(QStringLiteral("%1 is not a calibration file (the module refused it)").arg(path));
     case ImportOutcome::Invalid:
         return fail(QStringLiteral("%1: the module says \"%2\"").arg(path, kInvalidFile));
@@ -546,5 +592,209 @@ bool HeadlessRunner::screenshots(QString const& directory)
             DialogDriver::dismiss(*it);
         DialogDriver::settle(0);
     }
+    return grabStickChooser(folder.filePath(QStringLiteral("stick-chooser.png")));
+}
+
+bool HeadlessRunner::grabStickChooser(QString const& path)
+{
+    QPointer<DialogWindow> info = openFromMenu(kInfo);
+    if (!info)
+        return false;
+    auto* load = info->findChild<QAbstractButton*>(QStringLiteral("Load"));
+    if (load == nullptr) {
+        DialogDriver::dismiss(info);
+        m_out << "the Info window has no \"Load from USB-Stick\"\n";
+        return true;
+    }
+    DialogDriver::press(load);
+    DialogDriver::dismiss(info);
+    QPointer<QDialog> chooser = m_mainWindow->findChild<QDialog*>(QStringLiteral("stickChooser"));
+    if (!chooser || chooser->isHidden())
+        return fail(QStringLiteral("\"Load from USB-Stick\" opened no stick chooser"));
+    bool const grabbed = grab(chooser, path);
+    if (chooser)
+        chooser->reject();
+    DialogDriver::settle(0);
+    return grabbed;
+}
+
+DialogWindow* HeadlessRunner::openFromMenu(QString const& title)
+{
+    if (m_menu == nullptr || m_mainWindow == nullptr) {
+        fail(QStringLiteral("there is no window for the \"%1\" dialog").arg(title));
+        return nullptr;
+    }
+    MenuSegment* segment = nullptr;
+    for (int position : m_menu->positions()) {
+        auto* candidate = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
+        if (candidate != nullptr && !candidate->isToggle() && candidate->title() == title)
+            segment = candidate;
+    }
+    if (segment == nullptr) {
+        fail(QStringLiteral("the service menu of %1 has no \"%2\"").arg(m_host->profile().name, title));
+        return nullptr;
+    }
+    if (!segment->isEnabled()) {
+        fail(QStringLiteral("\"%1\" is disabled in the service menu").arg(title));
+        return nullptr;
+    }
+    DialogDriver driver(m_mainWindow);
+    QList<DialogWindow*> const before = driver.shownDialogs();
+    segment->tap();
+    DialogDriver::settle(kDialogSettleMs);
+    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    DialogDriver::settle(kDialogSettleMs);
+    DialogWindow* dialog = driver.findShown(title);
+    if (dialog == nullptr || before.contains(dialog)) {
+        fail(QStringLiteral("\"%1\" opened no dialog").arg(title));
+        return nullptr;
+    }
+    return dialog;
+}
+
+bool HeadlessRunner::printInfo()
+{
+    if (!refreshValues())
+        return false;
+    PrintService& print = m_host->print();
+    print.setCurrentPrinterName(IPrint::pdfTarnel);
+    QPointer<DialogWindow> info = openFromMenu(kInfo);
+    if (!info)
+        return false;
+    QAbstractButton* button = info->acceptButton();
+    if (button == nullptr || !button->text().startsWith(QLatin1String("Print"))) {
+        DialogDriver::dismiss(info);
+        return fail(QStringLiteral("the Info window has no print button (service mode off?)"));
+    }
+
+    int const copiesBefore = m_host->system().handledFiles().size();
+    bool printed = false;
+    int result = 0;
+    QMetaObject::Connection const connection
+        = QObject::connect(&print, &PrintService::printed, [&printed, &result](QString const&, int printResult) {
+              printed = true;
+              result = printResult;
+          });
+    DialogDriver::press(button);
+    QElapsedTimer clock;
+    clock.start();
+    while (!printed && clock.elapsed() < kPrintTimeoutMs)
+        DialogDriver::settle(20);
+    QObject::disconnect(connection);
+    DialogDriver::dismiss(info);
+
+    if (!printed)
+        return fail(QStringLiteral("the module printed nothing within %1 s").arg(kPrintTimeoutMs / 1000));
+    if (result != IPrint::ResultDone || print.lastFile().isEmpty())
+        return fail(QStringLiteral("the print failed (result %1)").arg(result));
+    m_out << "printed to " << print.lastFile() << '\n';
+    // A copy that failed is a host file failure, reported after the action.
+    if (m_host->system().handledFiles().size() == copiesBefore && m_host->system().failedFiles().isEmpty())
+        return fail(QStringLiteral("the module handed the print to no stick"));
+    return true;
+}
+
+bool HeadlessRunner::vlfSetPoint(QString const& switchLabel)
+{
+    if (!refreshValues() || !switchCalibrationOn())
+        return false;
+    // What the DC module needs before it takes a set point: its range up to
+    // the adapter's level, HV ready and the instrument prepared.
+    StateMachine& stateMachine = m_host->stateMachine();
+    stateMachine.setVoltage(static_cast<unsigned short>(HWConfiguration::pruefzusatzHvLevel()));
+    stateMachine.setHvReady(true);
+    stateMachine.setState(kPreparedState);
+
+    bool ok = false;
+    QPointer<DialogWindow> dialog = openFromMenu(kVlf);
+    if (dialog) {
+        NumberEdit* toggle = nullptr;
+        for (NumberEdit* edit : dialog->findChildren<NumberEdit*>()) {
+            if (edit->isSwitch() && edit->labelText() == switchLabel)
+                toggle = edit;
+        }
+        if (toggle != nullptr)
+            toggle->enterNumber(1);
+        if (toggle == nullptr || toggle->getNumber() != 1) {
+            fail(QStringLiteral("the VLF dialog has no switch \"%1\" to turn on").arg(switchLabel));
+        } else {
+            DialogDriver::settle(0);
+            int const setPointsBefore = m_host->journal().lines().filter(QStringLiteral("dc-callback: set")).size();
+            QAbstractButton* uNom = dialog->rejectButton();
+            if (uNom == nullptr) {
+                fail(QStringLiteral("the VLF dialog shows no U-nom button"));
+            } else if (!uNom->isEnabled()) {
+                fail(QStringLiteral("the U-nom button is disabled: \"%1\"").arg(uNom->text()));
+            } else {
+                m_out << "U-nom button: " << uNom->text() << '\n';
+                DialogDriver::press(uNom);
+                // Above the present nominal voltage the module asks first.
+                DialogDriver driver(m_mainWindow);
+                if (DialogWindow* warning = driver.findShown(kWarning)) {
+                    m_out << kWarning << ": " << warning->message() << '\n';
+                    DialogDriver::press(warning->acceptButton());
+                }
+                int const setPoints = m_host->journal().lines().filter(QStringLiteral("dc-callback: set")).size();
+                ok = setPoints > setPointsBefore || fail(QStringLiteral("the DC callback was given no set point"));
+            }
+        }
+        DialogDriver::dismiss(dialog);
+    }
+    stateMachine.setHvReady(false);
+    stateMachine.setState(kIdleState);
+    stateMachine.setVoltage(0);
+    return ok;
+}
+
+bool HeadlessRunner::loadThroughInfo(QString const& path)
+{
+    QPointer<DialogWindow> info = openFromMenu(kInfo);
+    if (!info)
+        return false;
+    auto* load = info->findChild<QAbstractButton*>(QStringLiteral("Load"));
+    if (load == nullptr) {
+        DialogDriver::dismiss(info);
+        return fail(QStringLiteral("the Info window has no \"Load from USB-Stick\""));
+    }
+    StickModule& stick = m_host->stick();
+    // The module asks the stick module, which is answered with the file a
+    // person would choose in the window.
+    QString refusal;
+    bool asked = false;
+    QMetaObject::Connection const connection
+        = QObject::connect(&stick, &StickModule::loadRequested, [&stick, &path, &refusal, &asked] {
+              asked = true;
+              stick.importFile(path, &refusal);
+          });
+    DialogDriver::press(load);
+    QObject::disconnect(connection);
+    DialogDriver::dismiss(info);
+    if (!asked)
+        return fail(QStringLiteral("\"Load from USB-Stick\" did not ask the stick module"));
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    return true;
+}
+
+bool HeadlessRunner::pressButton(QString const& menuAndButton)
+{
+    QString const title = menuAndButton.section(QLatin1Char('/'), 0, 0);
+    QString const text = menuAndButton.section(QLatin1Char('/'), 1);
+    if (!refreshValues() || !switchCalibrationOn())
+        return false;
+    QPointer<DialogWindow> dialog = openFromMenu(title);
+    if (!dialog)
+        return false;
+    QAbstractButton* button = nullptr;
+    for (QAbstractButton* candidate : {dialog->acceptButton(), dialog->rejectButton()}) {
+        if (candidate != nullptr && candidate->text() == text)
+            button = candidate;
+    }
+    bool const pressed = DialogDriver::press(button);
+    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    DialogDriver::dismiss(dialog);
+    if (!pressed)
+        return fail(QStringLiteral("the \"%1\" dialog has no button \"%2\" to press").arg(title, text));
+    m_out << "pressed " << title << '/' << text << '\n';
     return true;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QList>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "app/CommandLine.h"
 
+class DialogWindow;
 class HostEnvironment;
 class MenuStrip;
 class QTextStream;
@@ -23,13 +26,20 @@ public:
     };
 
     // host may be null when no action needs it (listing the profiles).
+    // What the other modules see during the run is printed as it happens.
     HeadlessRunner(HostEnvironment* host, QWidget* mainWindow, MenuStrip* menu, QTextStream& out);
+    ~HeadlessRunner();
+    HeadlessRunner(HeadlessRunner const&) = delete;
+    HeadlessRunner& operator=(HeadlessRunner const&) = delete;
+
+    // Shown beside every profile by --list-profiles.
+    void setSerialNumber(QString const& serial) { m_serial = serial; }
 
     // Exit status; the reason of a failure is in errorString().
     int run(QList<CommandLine::Action> const& actions, bool confirmAll);
     QString errorString() const { return m_error; }
 
-    static void listProfiles(QTextStream& out);
+    static void listProfiles(QTextStream& out, QString const& serial = QString());
 
 private:
     enum class ImportOutcome
@@ -42,10 +52,21 @@ private:
 
     bool runAction(CommandLine::Action const& action, bool confirmAll);
     bool exportTo(QString const& path);
-    bool importFrom(QString const& path, bool confirmAll);
+    // Through the stick module directly, or (fromInfo) as a person does: the
+    // Info window's "Load from USB-Stick", then the file chosen on the stick.
+    bool importFrom(QString const& path, bool confirmAll, bool fromInfo = false);
+    // Presses "Load from USB-Stick" and answers the stick module's request with the file.
+    bool loadThroughInfo(QString const& path);
     bool setValue(QString const& assignment);
     bool printTo(QString const& path);
+    bool printInfo();
+    bool vlfSetPoint(QString const& switchLabel);
+    bool pressButton(QString const& menuAndButton);
+    // The menu segment with that title, tapped; the newest dialog it opened, or null.
+    DialogWindow* openFromMenu(QString const& title);
     bool screenshots(QString const& directory);
+    // The stick module's chooser as "Load from USB-Stick" opens it.
+    bool grabStickChooser(QString const& path);
 
     bool fail(QString const& message);
     // Polls every node and waits for the answers.
@@ -54,7 +75,9 @@ private:
     // The value the module holds under the export key; empty when none.
     QString exportedValue(QString const& key);
     static QString oneValueDocument(QString const& key, QString const& value);
-    ImportOutcome runImport(QString const& text, bool confirmAll, QString* summary);
+    // start makes the module open its load dialog; by default the text is handed over.
+    ImportOutcome runImport(
+        QString const& text, bool confirmAll, QString* summary, std::function<bool()> const& start = nullptr);
     bool switchCalibrationOn();
     // Switches calibration mode off again when this run switched it on.
     bool switchCalibrationOff();
@@ -75,4 +98,6 @@ private:
     QTextStream& m_out;
     QString m_error;
     bool m_switchedCalibrationOn = false;
+    QString m_serial;
+    QMetaObject::Connection m_journal;
 };

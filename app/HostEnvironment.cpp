@@ -21,6 +21,7 @@
 namespace {
 
 QString const kMenuPath = QStringLiteral("/lon");
+QString const kSerialNumberKey = QStringLiteral("/Software/Authentication/SerialNumber");
 
 // The bench is a service bench: the service user's menu and service mode.
 constexpr long long kServiceModeOn = 1;
@@ -44,6 +45,11 @@ bool ensureFolderOf(QString const& file)
 HostEnvironment::HostEnvironment(InstrumentProfile const& profile, QObject* parent)
     : QObject(parent)
     , m_profile(profile)
+    , m_stick(&m_journal)
+    , m_dcSource(&m_stateMachine, &m_journal)
+    , m_isoStart(&m_journal)
+    , m_testFacility(&m_journal)
+    , m_printOutput(&m_print, &m_system, &m_journal)
 {
     qRegisterMetaType<LonSimulator::Record>("LonSimulator::Record");
     m_registry.registerModule("ILon", &m_lon);
@@ -55,6 +61,10 @@ HostEnvironment::HostEnvironment(InstrumentProfile const& profile, QObject* pare
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_system, &SystemService::handlingFailed, this, [this](QStringList const& files) {
+        reportFileFailure(QStringLiteral("cannot copy %1 to the stick folder %2")
+                              .arg(files.join(QStringLiteral(", ")), m_system.stickDirectory()));
+    });
     connect(&m_saveTimer, &QTimer::timeout, this, [this] {
         if (!saveInstrument())
             reportFileFailure(m_error);
@@ -81,6 +91,16 @@ QString HostEnvironment::defaultLogFile()
     return dataFile(QStringLiteral("service.log"));
 }
 
+QString HostEnvironment::defaultStickDirectory()
+{
+    return dataFile(QStringLiteral("stick"));
+}
+
+QString HostEnvironment::defaultOutputDirectory()
+{
+    return dataFile(QStringLiteral("prints"));
+}
+
 void HostEnvironment::flushDeferredDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -105,6 +125,10 @@ bool HostEnvironment::setUp(Settings const& settings)
         m_settings.logFile = defaultLogFile();
     if (m_settings.pluginFile.isEmpty())
         m_settings.pluginFile = PluginLoader::defaultPath();
+    if (m_settings.stickDirectory.isEmpty())
+        m_settings.stickDirectory = defaultStickDirectory();
+    if (m_settings.outputDirectory.isEmpty())
+        m_settings.outputDirectory = defaultOutputDirectory();
 
     if (!ensureFolderOf(m_settings.configFile) || !ensureFolderOf(m_settings.logFile))
         return fail(
@@ -122,12 +146,17 @@ bool HostEnvironment::setUp(Settings const& settings)
     getLogger()->setLogFile(m_settings.logFile);
     connect(getLogger(), &LoggingCtrl::writeFailed, this, &HostEnvironment::refuseWrites, Qt::UniqueConnection);
 
-    // Prints and stick copies stay out of the user's folders.
-    if (!m_spool.isValid())
-        return fail(QStringLiteral("cannot create a temporary folder for prints"));
-    m_print.setOutputDirectory(m_spool.filePath(QStringLiteral("print")));
-    m_system.setFileDirectory(m_print.outputDirectory());
-    m_system.setStickDirectory(m_spool.filePath(QStringLiteral("stick")));
+    if (!m_settings.serialNumber.isEmpty() && !storeSerialNumber(m_settings.serialNumber))
+        return false;
+
+    QString outputError;
+    if (!m_printOutput.setDirectory(m_settings.outputDirectory, &outputError))
+        return fail(outputError);
+    QFileInfo const stick(m_settings.stickDirectory);
+    if ((stick.exists() && !stick.isDir()) || !QDir().mkpath(stick.absoluteFilePath()))
+        return fail(QStringLiteral("cannot create the stick folder %1").arg(stick.absoluteFilePath()));
+    m_system.setStickDirectory(stick.absoluteFilePath());
+    m_stick.setDirectory(stick.absoluteFilePath());
 
     m_profile.applyToHost();
     m_lon.applyProfile(m_profile);
@@ -168,6 +197,8 @@ bool HostEnvironment::startModule(MenuStrip* menu)
                     .arg(HWConfiguration::getHardware())
                     .arg(m_lon.getNodeList().size());
     m_report << QStringLiteral("memory      %1").arg(m_settings.instrumentFile);
+    m_report << QStringLiteral("stick       %1").arg(m_stick.directory());
+    m_report << QStringLiteral("prints      %1").arg(m_printOutput.directory());
 
     if (!m_module->isConfigurationSuitable())
         return fail(QStringLiteral("the module does not suit instrument '%1' (hardware %2, network type %3)")
@@ -193,6 +224,11 @@ bool HostEnvironment::startModule(MenuStrip* menu)
     m_module->allModulesStarted();
     m_report << QStringLiteral("start       ok, %1 polls sent").arg(m_lon.polls().size());
 
+    m_stick.setModule(m_calibration);
+    registerCallbacks();
+    connect(
+        &m_stateMachine, &StateMachine::stateChanged, this, &HostEnvironment::registerCallbacks, Qt::UniqueConnection);
+
     m_menu = menu;
     if (m_menu != nullptr) {
         MenuResult const result = m_calibration->createMenu(kMenuPath, UserModeService, m_menu, false);
@@ -204,6 +240,28 @@ bool HostEnvironment::startModule(MenuStrip* menu)
 
     if (m_settings.saveAfterWrites)
         connect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave, Qt::QueuedConnection);
+    return true;
+}
+
+void HostEnvironment::registerCallbacks()
+{
+    if (m_calibration == nullptr)
+        return;
+    m_calibration->registerCallback(&m_stick);
+    m_calibration->setDcCallback(&m_dcSource);
+    m_calibration->connectIsoStartMethod(&m_isoStart, IsoStartReceiver::Method);
+    m_calibration->setTestFacilityModeCallback(&m_testFacility);
+}
+
+bool HostEnvironment::storeSerialNumber(QString const& serial)
+{
+    ConfigStore* config = getConfig();
+    if (config == nullptr)
+        return fail(QStringLiteral("there is no configuration store for the serial number"));
+    config->writeString(kSerialNumberKey, serial);
+    config->save();
+    if (config->lastSaveFailed())
+        return fail(QStringLiteral("cannot store the serial number: %1").arg(config->lastError()));
     return true;
 }
 
@@ -330,6 +388,8 @@ bool HostEnvironment::stop()
 {
     m_saveTimer.stop();
     disconnect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave);
+    disconnect(&m_stateMachine, &StateMachine::stateChanged, this, &HostEnvironment::registerCallbacks);
+    m_stick.setModule(nullptr);
     if (m_calibration != nullptr && m_menu != nullptr) {
         m_calibration->leaveMenu(kMenuPath);
         m_calibration->destroyMenu(kMenuPath);

@@ -5,10 +5,15 @@
 #include <QScopedPointer>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
 
+#include "app/DcSource.h"
+#include "app/IsoStartReceiver.h"
+#include "app/ModuleJournal.h"
 #include "app/PluginLoader.h"
+#include "app/PrintOutput.h"
+#include "app/StickModule.h"
+#include "app/TestFacilityReceiver.h"
 #include "host/ModuleRegistry.h"
 #include "host/ParameterService.h"
 #include "host/PrintService.h"
@@ -37,6 +42,11 @@ public:
         QString logFile;
         // Faults of the simulated instrument, as LonSimulator::Faults::parse reads them.
         QString faults;
+        // The folder that plays the stick, and the one prints stay in.
+        QString stickDirectory;
+        QString outputDirectory;
+        // Stored in the configuration store before the module starts.
+        QString serialNumber;
         // Writes reach the node memory file shortly after they happen (window mode).
         bool saveAfterWrites = false;
     };
@@ -76,11 +86,19 @@ public:
     StateMachine& stateMachine() { return m_stateMachine; }
     PrintService& print() { return m_print; }
     SystemService& system() { return m_system; }
+    // The other modules of the instrument, as the bench plays them.
+    ModuleJournal& journal() { return m_journal; }
+    StickModule& stick() { return m_stick; }
+    DcSource& dcSource() { return m_dcSource; }
+    IsoStartReceiver& isoStart() { return m_isoStart; }
+    PrintOutput& printOutput() { return m_printOutput; }
 
     // Default files in the user's data folder.
     static QString defaultInstrumentFile(QString const& profileName);
     static QString defaultConfigFile();
     static QString defaultLogFile();
+    static QString defaultStickDirectory();
+    static QString defaultOutputDirectory();
 
     // Runs the deferred deletions that deleteLater scheduled.
     static void flushDeferredDeletes();
@@ -98,18 +116,27 @@ private:
     bool prepareInstrument();
     bool checkDependencies();
     void scheduleSave(LonSimulator::Record const& record);
+    bool storeSerialNumber(QString const& serial);
+    // Hands the module the other modules' callbacks; again after each state
+    // change, since a network type 0 instrument makes its nodes only then.
+    void registerCallbacks();
 
     InstrumentProfile m_profile;
     Settings m_settings;
     QString m_error;
     QStringList m_report;
-    QTemporaryDir m_spool;
     ModuleRegistry m_registry;
     LonSimulator m_lon;
     ParameterService m_parameters;
     StateMachine m_stateMachine;
     PrintService m_print;
     SystemService m_system;
+    ModuleJournal m_journal;
+    StickModule m_stick;
+    DcSource m_dcSource;
+    IsoStartReceiver m_isoStart;
+    TestFacilityReceiver m_testFacility;
+    PrintOutput m_printOutput;
     QScopedPointer<PluginLoader> m_loader;
     QScopedPointer<IModule> m_module;
     ILonCalibration* m_calibration = nullptr;

@@ -35,6 +35,7 @@ ProfilePanel::ProfilePanel(InstrumentProfile const& profile, QString const& inst
     form->addRow(tr("Description"), valueLabel(profile.description, this));
     form->addRow(tr("Network type"), valueLabel(QString::number(profile.networkType), this));
     form->addRow(tr("Hardware"), valueLabel(QString::number(profile.hardware), this));
+    form->addRow(tr("Version"), valueLabel(profile.hardwareVersion, this));
     form->addRow(tr("HV DC control"), valueLabel(yesNo(profile.hvDcControl), this));
     form->addRow(tr("Adapter"),
         valueLabel(tr("HV level %1, high power %2, 60 kV/25 uF %3")

@@ -132,6 +132,20 @@ void TrafficPanel::addRecord(LonSimulator::Record const& record)
         row[0]->setToolTip(QStringLiteral("NV 0x%1").arg(record.nvId, 4, 16, QLatin1Char('0')));
     row[5]->setToolTip(bytes);
 
+    appendRow(row);
+}
+
+void TrafficPanel::addNote(QString const& text)
+{
+    QList<QStandardItem*> row;
+    for (QString const& cell : {QString(), QString(), QString(), QString(), tr("other module"), text})
+        row.append(new QStandardItem(cell));
+    row[5]->setToolTip(text);
+    appendRow(row);
+}
+
+void TrafficPanel::appendRow(QList<QStandardItem*> const& row)
+{
     QScrollBar* scroll = m_view->verticalScrollBar();
     bool const atEnd = scroll->value() == scroll->maximum();
     m_model->appendRow(row);

@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QLabel;
+class QStandardItem;
 class QStandardItemModel;
 class QTableView;
 
@@ -25,9 +26,13 @@ public:
 
 public slots:
     void addRecord(LonSimulator::Record const& record);
+    // An event of another module, in the timeline where it happened.
+    void addNote(QString const& text);
     void clear();
 
 private:
+    void appendRow(QList<QStandardItem*> const& row);
+
     LonSimulator* m_lon;
     QStandardItemModel* m_model = nullptr;
     QTableView* m_view = nullptr;

@@ -2,18 +2,26 @@
 
 #include <QAction>
 #include <QChildEvent>
+#include <QDesktopServices>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/HostEnvironment.h"
+#include "app/OtherModulesPanel.h"
 #include "app/ParameterPanel.h"
 #include "app/ProfilePanel.h"
 #include "app/ServiceLogPanel.h"
 #include "app/StatePanel.h"
+#include "app/StickChooser.h"
 #include "app/TrafficPanel.h"
 #include "host/DialogWindow.h"
 #include "host/LoggingCtrl.h"
@@ -30,6 +38,7 @@ constexpr int kBottomDockHeight = 220;
 
 WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
     : QMainWindow(parent)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(tr("LON calibration workbench - %1").arg(host.profile().name));
@@ -79,6 +88,26 @@ WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
     QDockWidget* profile = addPanel(tr("Instrument"), QStringLiteral("profileDock"),
         new ProfilePanel(host.profile(), host.instrumentFile(), this), Qt::RightDockWidgetArea);
     splitDockWidget(state, profile, Qt::Vertical);
+    m_otherModules
+        = new OtherModulesPanel(&host.journal(), host.stick().directory(), host.printOutput().directory(), this);
+    QDockWidget* others
+        = addPanel(tr("Other modules"), QStringLiteral("otherModulesDock"), m_otherModules, Qt::BottomDockWidgetArea);
+    splitDockWidget(log, others, Qt::Horizontal);
+    connect(&host.journal(), &ModuleJournal::recorded, m_traffic, &TrafficPanel::addNote);
+    connect(&host.stick(), &StickModule::loadRequested, this, &WorkbenchWindow::chooseStickFile);
+
+    // Where the latest print went, and the way to it.
+    m_printed = new QLabel(tr("Prints go to %1").arg(host.printOutput().directory()), this);
+    m_printed->setObjectName(QStringLiteral("printStatus"));
+    m_printed->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_openPrints = new QToolButton(this);
+    m_openPrints->setObjectName(QStringLiteral("openPrints"));
+    m_openPrints->setText(tr("Open folder"));
+    connect(m_openPrints, &QToolButton::clicked, this,
+        [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_host.printOutput().directory())); });
+    statusBar()->addWidget(m_printed, 1);
+    statusBar()->addPermanentWidget(m_openPrints);
+    connect(&host.printOutput(), &PrintOutput::saved, this, &WorkbenchWindow::showPrint);
     resizeDocks({parameters}, {kSideDockWidth}, Qt::Horizontal);
     resizeDocks({traffic}, {kBottomDockHeight}, Qt::Vertical);
     resizeDocks({traffic, log}, {kWidth * 3 / 5, kWidth * 2 / 5}, Qt::Horizontal);
@@ -133,6 +162,30 @@ bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event)
             placeDialog(dialog);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void WorkbenchWindow::showPrint(QString const& file)
+{
+    m_printed->setText(tr("Printed %1 to %2").arg(QFileInfo(file).fileName(), QFileInfo(file).absolutePath()));
+}
+
+void WorkbenchWindow::chooseStickFile()
+{
+    StickModule& stick = m_host.stick();
+    // Not modal to the module: it asked and returned; the answer comes later.
+    auto* chooser = new StickChooser(stick.directory(), stick.calibrationFiles(), this);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &QDialog::accepted, this, [this, chooser] {
+        QString const file = chooser->chosenFile();
+        QString error;
+        if (file.isEmpty() || m_host.stick().importFile(file, &error))
+            return;
+        m_host.journal().record(QStringLiteral("stick: refused %1").arg(error));
+        auto* refusal = new QMessageBox(QMessageBox::Warning, tr("Load from USB stick"), error, QMessageBox::Ok, this);
+        refusal->setAttribute(Qt::WA_DeleteOnClose);
+        refusal->open();
+    });
+    chooser->open();
 }
 
 void WorkbenchWindow::placeDialog(QWidget* dialog)

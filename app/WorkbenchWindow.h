@@ -3,7 +3,9 @@
 #include <QMainWindow>
 
 class HostEnvironment;
+class OtherModulesPanel;
 class QLabel;
+class QToolButton;
 class MenuStrip;
 class ServiceLogPanel;
 class TrafficPanel;
@@ -24,6 +26,7 @@ public:
     MenuStrip* menuStrip() const { return m_menu; }
     TrafficPanel* trafficPanel() const { return m_traffic; }
     ServiceLogPanel* serviceLogPanel() const { return m_log; }
+    OtherModulesPanel* otherModulesPanel() const { return m_otherModules; }
     // A file the host could not write, shown in a banner above the menu.
     void showFileFailure(QString const& message);
 
@@ -35,10 +38,17 @@ private:
     QDockWidget* addPanel(QString const& title, QString const& name, QWidget* panel, Qt::DockWidgetArea area);
     // Centres a dialog in the stage, kept inside the window.
     void placeDialog(QWidget* dialog);
+    // The module asked the stick module for a file: let the user choose one.
+    void chooseStickFile();
+    void showPrint(QString const& file);
 
+    HostEnvironment& m_host;
     MenuStrip* m_menu = nullptr;
     QWidget* m_stage = nullptr;
     TrafficPanel* m_traffic = nullptr;
     ServiceLogPanel* m_log = nullptr;
     QLabel* m_warning = nullptr;
+    OtherModulesPanel* m_otherModules = nullptr;
+    QLabel* m_printed = nullptr;
+    QToolButton* m_openPrints = nullptr;
 };

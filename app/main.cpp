@@ -119,6 +119,9 @@ int runHost(CommandLine const& line, bool headless)
     settings.configFile = line.configFile();
     settings.logFile = line.logFile();
     settings.faults = line.faults();
+    settings.stickDirectory = line.stickDirectory();
+    settings.outputDirectory = line.outputDirectory();
+    settings.serialNumber = line.serialNumber();
     settings.saveAfterWrites = !headless;
     if (!host.setUp(settings))
         return startFailure(host.errorString(), headless);
@@ -150,6 +153,7 @@ int runHost(CommandLine const& line, bool headless)
             out() << row << '\n';
     } else {
         HeadlessRunner runner(&host, &window, window.menuStrip(), out());
+        runner.setSerialNumber(line.serialNumber());
         status = runner.run(line.actions(), line.confirmAll());
         error = runner.errorString();
     }
@@ -197,6 +201,7 @@ int main(int argc, char** argv)
 
     if (!line.needsHost()) {
         HeadlessRunner runner(nullptr, nullptr, nullptr, out());
+        runner.setSerialNumber(line.serialNumber());
         return runner.run(line.actions(), line.confirmAll());
     }
     return runHost(line, headless);

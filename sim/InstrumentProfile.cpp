@@ -70,12 +70,13 @@ Kit const kHvDcKit{35, {}, {{0x2375, kHvDc}, {0x2377, kHvDcConfiguration}}, {0x2
 Kit const kCompact{3, {}, {{0x0382, kCompactUNom}, {0x0384, kCompactUInt}, {0x0386, kCompactIInt}},
                    {0x036C, 0x036D, 0x036F, 0x046E}};
 
-InstrumentProfile make(char const* name, char const* description, unsigned char networkType, int hardware,
-                       QList<Kit> const& kits)
+InstrumentProfile make(char const* name, char const* description, char const* hardwareVersion,
+    unsigned char networkType, int hardware, QList<Kit> const& kits)
 {
     InstrumentProfile profile;
     profile.name = QString::fromLatin1(name);
     profile.description = QString::fromLatin1(description);
+    profile.hardwareVersion = QString::fromLatin1(hardwareVersion);
     profile.networkType = networkType;
     profile.hardware = hardware;
     for (Kit const& kit : kits) {
@@ -91,53 +92,52 @@ QList<InstrumentProfile> buildProfiles()
 {
     QList<InstrumentProfile> profiles;
 
-    InstrumentProfile full = make("nt3-full", "network type 3, hardware 1: every node of the newer generation", 3, 1,
-                                  {kController3, kPsu3, kHvSource3, kSurgeNew, kInsulationKit, kCascade3, kBurnerKit,
-                                   kVlf28});
+    InstrumentProfile full
+        = make("nt3-full", "network type 3, hardware 1: every node of the newer generation", "HW 3.2 / FW 7.14", 3, 1,
+            {kController3, kPsu3, kHvSource3, kSurgeNew, kInsulationKit, kCascade3, kBurnerKit, kVlf28});
     full.dMeas = true;
     profiles.append(full);
 
-    profiles.append(make("nt3-classic", "network type 3, hardware 2: older PSU, surge counters in the calibration record",
-                         3, 2,
-                         {kControllerOld, kPsuOldKit, kHvSource3Classic, kSurgeClassic, kInsulationKit, kCascade3,
-                          kBurnerKit, kVlf28}));
+    profiles.append(make("nt3-classic",
+        "network type 3, hardware 2: older PSU, surge counters in the calibration record", "HW 2.4 / FW 6.31", 3, 2,
+        {kControllerOld, kPsuOldKit, kHvSource3Classic, kSurgeClassic, kInsulationKit, kCascade3, kBurnerKit, kVlf28}));
 
-    InstrumentProfile adapter =
-        make("nt3-vlf-adapter", "network type 3, hardware 4: 60 kV / 25 uF adapter, VLF on node 30", 3, 4,
-             {kController3, kPsu3, kHvSource3, kSurgeNew, kInsulationKit, kCascade3, kBurnerKit, kVlf30});
+    InstrumentProfile adapter = make("nt3-vlf-adapter",
+        "network type 3, hardware 4: 60 kV / 25 uF adapter, VLF on node 30", "HW 4.1 / FW 7.14", 3, 4,
+        {kController3, kPsu3, kHvSource3, kSurgeNew, kInsulationKit, kCascade3, kBurnerKit, kVlf30});
     adapter.adapter60kV25uF = true;
     adapter.adapterHvLevel = 60;
     adapter.adapterHighPower = true;
     profiles.append(adapter);
 
-    InstrumentProfile hvDc7 = make("nt3-hvdc-hw7", "network type 3, hardware 7: HV DC unit", 3, 7,
-                                   {kController3, kHvDcKit});
+    InstrumentProfile hvDc7 = make(
+        "nt3-hvdc-hw7", "network type 3, hardware 7: HV DC unit", "HW 7.0 / FW 3.08", 3, 7, {kController3, kHvDcKit});
     hvDc7.hvDcControl = true;
     profiles.append(hvDc7);
-    InstrumentProfile hvDc12 = make("nt3-hvdc-hw12", "network type 3, hardware 12: HV DC unit", 3, 12,
-                                    {kController3, kHvDcKit});
+    InstrumentProfile hvDc12 = make("nt3-hvdc-hw12", "network type 3, hardware 12: HV DC unit", "HW 12.1 / FW 3.12", 3,
+        12, {kController3, kHvDcKit});
     hvDc12.hvDcControl = true;
     profiles.append(hvDc12);
 
-    InstrumentProfile nt9 = make("nt9", "network type 9, hardware 2: VLF instrument with surge counters", 9, 2,
-                                 {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeNsur, kCascadeOld, kInsulationKit,
-                                  kVlf28});
+    InstrumentProfile nt9
+        = make("nt9", "network type 9, hardware 2: VLF instrument with surge counters", "HW 2.6 / FW 5.02", 9, 2,
+            {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeNsur, kCascadeOld, kInsulationKit, kVlf28});
     nt9.adapterHvLevel = 40;
     profiles.append(nt9);
 
-    InstrumentProfile hw11 = make("nt9-hw11", "network type 9, hardware 11: VLF on node 28 with the adapter", 9, 11,
-                                  {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeNsur, kCascadeOld, kInsulationKit,
-                                   kVlf28});
+    InstrumentProfile hw11
+        = make("nt9-hw11", "network type 9, hardware 11: VLF on node 28 with the adapter", "HW 11.3 / FW 5.20", 9, 11,
+            {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeNsur, kCascadeOld, kInsulationKit, kVlf28});
     hw11.adapter60kV25uF = true;
     hw11.adapterHvLevel = 40;
     profiles.append(hw11);
 
-    profiles.append(make("nt1-compact", "network type 1, hardware 13: compact DC unit", 1, 13,
-                         {kControllerOld, kCompact}));
-    profiles.append(make("nt0", "network type 0, hardware 3: cascade without surge counters", 0, 3,
-                         {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeVsur, kCascadeOld, kInsulationKit}));
-    profiles.append(make("nt2", "network type 2, hardware 14: cascade with surge counters", 2, 14,
-                         {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeVsur, kCascadeOld, kInsulationKit}));
+    profiles.append(make("nt1-compact", "network type 1, hardware 13: compact DC unit", "HW 13.0 / FW 2.45", 1, 13,
+        {kControllerOld, kCompact}));
+    profiles.append(make("nt0", "network type 0, hardware 3: cascade without surge counters", "HW 3.0 / FW 4.11", 0, 3,
+        {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeVsur, kCascadeOld, kInsulationKit}));
+    profiles.append(make("nt2", "network type 2, hardware 14: cascade with surge counters", "HW 14.2 / FW 4.60", 2, 14,
+        {kControllerOld, kPsuOldKit, kHvSourceOld, kSurgeVsur, kCascadeOld, kInsulationKit}));
     return profiles;
 }
 
@@ -166,6 +166,7 @@ QString InstrumentProfile::defaultName()
 void InstrumentProfile::applyToHost() const
 {
     HWConfiguration::setHardware(hardware);
+    HWConfiguration::setHardwareVersionStr(hardwareVersion);
     HWConfiguration::setHvDcControlEnabled(hvDcControl);
     HWConfiguration::setPruefzusatz60kV_25uF(adapter60kV25uF);
     HWConfiguration::setPruefzusatzHvLevel(adapterHvLevel);

@@ -21,6 +21,8 @@ struct InstrumentProfile
     QString description;
     unsigned char networkType = 3;
     int hardware = 1;
+    // As the host reports it, printed on the calibration sheet.
+    QString hardwareVersion;
     bool hvDcControl = false;
     bool adapter60kV25uF = false;
     int adapterHvLevel = 0;

@@ -68,6 +68,30 @@ QByteArray fileBytes(QString const& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The lines of a run that the load dialog produced, without file names.
+QStringList loadDialogLines(QString const& out)
+{
+    QStringList lines;
+    for (QString const& line : out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("Load calibration:")) || line.startsWith(QLatin1String("Confirm:"))
+            || line.startsWith(QLatin1String("Skip:")))
+            lines << line;
+    }
+    return lines;
+}
+
+// The text of a PDF; empty when pdftotext is not installed.
+QString pdfText(QString const& pdf)
+{
+    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        return QString();
+    QProcess process;
+    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 } // namespace
 
 class tst_Workbench : public QObject
@@ -94,6 +118,12 @@ private slots:
     void screenshotsShowTheMenuAndEveryDialog();
     void failuresEndWithAClearMessage_data();
     void failuresEndWithAClearMessage();
+    void loadFromStickMatchesImport_data();
+    void loadFromStickMatchesImport();
+    void printsStayAndGoOnTheStickWithTheSerial();
+    void aStickCopyThatFailsEndsTheRun();
+    void eventsReachTheOtherModules_data();
+    void eventsReachTheOtherModules();
 
 private:
     QString path(QString const& name) const { return m_dir->filePath(name); }
@@ -157,6 +187,17 @@ void tst_Workbench::listsEveryProfileNameFirst()
     for (InstrumentProfile const& profile : InstrumentProfile::all())
         expected << profile.name;
     QCOMPARE(names, expected);
+    // Each instrument names its own hardware version, and the serial when given.
+    Run const withSerial
+        = run(QString(), {QStringLiteral("--list-profiles"), QStringLiteral("--serial"), QStringLiteral("SN-7")});
+    QStringList versions;
+    for (InstrumentProfile const& profile : InstrumentProfile::all()) {
+        QVERIFY(!versions.contains(profile.hardwareVersion));
+        versions << profile.hardwareVersion;
+        QVERIFY2(withSerial.out.contains(
+                     QStringLiteral("%1  %2  SN: SN-7").arg(profile.description, profile.hardwareVersion)),
+            qPrintable(withSerial.out));
+    }
     // Listing needs no instrument, so none is created.
     QVERIFY(!QFile::exists(path(QStringLiteral("instrument.json"))));
 }
@@ -403,6 +444,8 @@ void tst_Workbench::screenshotsShowTheMenuAndEveryDialog()
     QVERIFY(menu.width() > 4 * menu.height());
     QImage const window(QDir(folder).filePath(QStringLiteral("window.png")));
     QVERIFY(window.width() > menu.width() && window.height() > menu.height());
+    // "Load from USB-Stick" in Info reaches the stick module, which opens its chooser.
+    QVERIFY(!QImage(QDir(folder).filePath(QStringLiteral("stick-chooser.png"))).isNull());
 
     QStringList shots = QDir(folder).entryList({QStringLiteral("[0-9]*.png")}, QDir::Files);
     for (QString& shot : shots)
@@ -454,6 +497,21 @@ void tst_Workbench::failuresEndWithAClearMessage_data()
     QTest::newRow("import-without-confirm")
         << QString() << QByteArray() << QByteArray()
         << QStringList{QStringLiteral("--import"), QStringLiteral("@input")} << 2 << QStringLiteral("--confirm");
+    QTest::newRow("vlf-on-an-instrument-without-one")
+        << QStringLiteral("nt1-compact") << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("--vlf-unom"), QStringLiteral("Enable U-nom Gain")} << 1
+        << QStringLiteral("has no \"VLF\"");
+    QTest::newRow("vlf-unknown-switch") << QStringLiteral("nt9") << QByteArray() << QByteArray()
+                                        << QStringList{QStringLiteral("--vlf-unom"), QStringLiteral("No such switch")}
+                                        << 1 << QStringLiteral("no switch \"No such switch\"");
+    QTest::newRow("stick-file-missing") << QString() << QByteArray() << QByteArray()
+                                        << QStringList{QStringLiteral("--load-from-stick"), QStringLiteral("none.xml"),
+                                               QStringLiteral("--confirm"), QStringLiteral("all")}
+                                        << 1 << QStringLiteral("cannot read");
+    QTest::newRow("output-folder-is-a-file") << QString() << QByteArray() << QByteArray("not a folder")
+                                             << QStringList{QStringLiteral("--output"), QStringLiteral("@input"),
+                                                    QStringLiteral("--export"), QStringLiteral("@output")}
+                                             << 1 << QStringLiteral("cannot create the print folder");
     QTest::newRow("unknown-option") << QString() << QByteArray() << QByteArray()
                                     << QStringList{QStringLiteral("--exprot"), QStringLiteral("@output")} << 2
                                     << QStringLiteral("unknown option '--exprot'");
@@ -492,6 +550,126 @@ void tst_Workbench::failuresEndWithAClearMessage()
     QVERIFY(!QFile::exists(path(QStringLiteral("output.xml"))));
     if (!instrument.isEmpty())
         QCOMPARE(fileBytes(instrumentFile), instrument);
+}
+
+void tst_Workbench::loadFromStickMatchesImport_data()
+{
+    QTest::addColumn<QString>("confirm");
+    QTest::newRow("all") << QStringLiteral("all");
+    QTest::newRow("none") << QStringLiteral("none");
+}
+
+void tst_Workbench::loadFromStickMatchesImport()
+{
+    QFETCH(QString, confirm);
+    // Two copies of one instrument: one loads with --import, the other the way
+    // a person does, through Info, "Load from USB-Stick" and the stick module.
+    WorkbenchProcess const direct(path(QStringLiteral("direct")));
+    WorkbenchProcess const person(path(QStringLiteral("person")));
+    QString const stick = path(QStringLiteral("stick"));
+    QVERIFY(QDir().mkpath(direct.path(QString())) && QDir().mkpath(person.path(QString())) && QDir().mkpath(stick));
+    Run result = direct.run({QStringLiteral("--export"), direct.path(QStringLiteral("before.xml"))});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY(
+        QFile::copy(direct.path(QStringLiteral("instrument.json")), person.path(QStringLiteral("instrument.json"))));
+
+    Values values = readValues(direct.path(QStringLiteral("before.xml")));
+    for (auto& row : values) {
+        if (row.first == QLatin1String("U-mains Gain") || row.first == QLatin1String("I-iso Gain"))
+            row.second = QString::number(row.second.toInt() + 1);
+    }
+    QString const file = QDir(stick).filePath(QStringLiteral("calibration.xml"));
+    QVERIFY(writeValues(file, values));
+
+    Run const imported = direct.run({QStringLiteral("--import"), file, QStringLiteral("--confirm"), confirm});
+    QVERIFY2(imported.status == 0, qPrintable(imported.err));
+    Run const loaded = person.run({QStringLiteral("--stick"), stick, QStringLiteral("--load-from-stick"),
+        QStringLiteral("calibration.xml"), QStringLiteral("--confirm"), confirm});
+    QVERIFY2(loaded.status == 0, qPrintable(loaded.err));
+
+    QVERIFY(loaded.out.contains(QLatin1String("stick: load requested")));
+    QCOMPARE(loadDialogLines(loaded.out), loadDialogLines(imported.out));
+    QCOMPARE(loadDialogLines(loaded.out).size(), 3);
+    QCOMPARE(fileBytes(person.path(QStringLiteral("instrument.json"))),
+        fileBytes(direct.path(QStringLiteral("instrument.json"))));
+}
+
+void tst_Workbench::printsStayAndGoOnTheStickWithTheSerial()
+{
+    QString const output = path(QStringLiteral("prints"));
+    QString const stick = path(QStringLiteral("stick"));
+    QStringList const folders{QStringLiteral("--output"), output, QStringLiteral("--stick"), stick};
+
+    // The service print stays in the output folder after the program has ended.
+    Run result = run(QString(), folders + QStringList{QStringLiteral("--print"), path(QStringLiteral("sheet.pdf"))});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY(fileBytes(QDir(output).filePath(QStringLiteral("Calibration.pdf"))).startsWith("%PDF"));
+    QVERIFY(QDir(stick).entryList(QDir::Files).isEmpty());
+
+    // Printed from the Info window, the module hands it to the stick; the
+    // serial names the document, with the slash made safe for a file name.
+    result = run(QString(),
+        folders + QStringList{QStringLiteral("--serial"), QStringLiteral("SN/12"), QStringLiteral("--print-info")});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QString const copy = QDir(stick).filePath(QStringLiteral("Calibration_SN_12.pdf"));
+    QVERIFY2(fileBytes(copy).startsWith("%PDF"), qPrintable(result.out));
+    QCOMPARE(fileBytes(copy), fileBytes(QDir(output).filePath(QStringLiteral("Calibration_SN_12.pdf"))));
+    QVERIFY(result.out.contains(QStringLiteral("stick: copied %1").arg(copy)));
+
+    QString const text = pdfText(copy);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QVERIFY2(text.contains(QLatin1String("SN: SN/12")), qPrintable(text));
+    QVERIFY2(text.contains(InstrumentProfile::all().first().hardwareVersion), qPrintable(text));
+}
+
+void tst_Workbench::aStickCopyThatFailsEndsTheRun()
+{
+    // A folder where the copy should go: the stick cannot take the file.
+    QString const stick = path(QStringLiteral("stick"));
+    QVERIFY(QDir().mkpath(QDir(stick).filePath(QStringLiteral("Calibration.pdf"))));
+    Run const result = run(QString(),
+        {QStringLiteral("--stick"), stick, QStringLiteral("--output"), path(QStringLiteral("prints")),
+            QStringLiteral("--print-info")});
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(QStringLiteral("cannot copy Calibration.pdf to the stick folder %1").arg(stick)),
+        qPrintable(result.err));
+    // The print itself stays where it was written.
+    QVERIFY(fileBytes(path(QStringLiteral("prints/Calibration.pdf"))).startsWith("%PDF"));
+}
+
+void tst_Workbench::eventsReachTheOtherModules_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("event");
+    // A 40 kV adapter, current maximum 12000 from the VLF's configuration; the
+    // set point is above the generator's present nominal voltage, so the
+    // module asks first.
+    QTest::newRow("vlf-voltage-gain") << QStringLiteral("nt9")
+                                      << QStringList{QStringLiteral("--vlf-unom"), QStringLiteral("Enable U-nom Gain")}
+                                      << QStringLiteral("Warning: Set U-nom to 40 kV?\n"
+                                                        "dc-callback: set U=400 I=12000 (40 kV, 12 mA)\n");
+    QTest::newRow("vlf-current-offset")
+        << QStringLiteral("nt9") << QStringList{QStringLiteral("--vlf-unom"), QStringLiteral("Enable I-nom Offset")}
+        << QStringLiteral("Warning: Set U-nom to 10 kV?\ndc-callback: set U=100 I=480 (10 kV, 0.48 mA)\n");
+    QTest::newRow("iso-start") << QStringLiteral("nt3-full")
+                               << QStringList{QStringLiteral("--press"), QStringLiteral("ISO/Start")}
+                               << QStringLiteral("iso start\npressed ISO/Start\n");
+    QTest::newRow("iso-start-nt0") << QStringLiteral("nt0")
+                                   << QStringList{QStringLiteral("--press"), QStringLiteral("ISO/Start")}
+                                   << QStringLiteral("iso start\npressed ISO/Start\n");
+}
+
+void tst_Workbench::eventsReachTheOtherModules()
+{
+    QFETCH(QString, profile);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, event);
+    Run const result = run(profile, arguments);
+    QVERIFY2(result.status == 0, qPrintable(result.err + result.out));
+    // Each event once, in its place in the run's journal.
+    QVERIFY2(result.out.count(event) == 1, qPrintable(result.out));
 }
 
 QTEST_MAIN(tst_Workbench)

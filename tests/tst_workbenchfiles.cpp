@@ -253,6 +253,10 @@ void tst_WorkbenchFiles::fullDiskLeavesNoPartialOutput_data()
                            << QStringLiteral("out.pdf") << QStringLiteral("print failed");
     QTest::newRow("screenshots") << QStringList{QStringLiteral("--screenshots"), QStringLiteral("@shots")}
                                  << QStringLiteral("shots/menu.png") << QStringLiteral("cannot write");
+    // The serial number goes into the configuration store before the module starts.
+    QTest::newRow("serial") << QStringList{QStringLiteral("--serial"), QString(1500, QLatin1Char('7')),
+        QStringLiteral("--export"), QStringLiteral("@out.xml")}
+                            << QStringLiteral("config.ini") << QStringLiteral("cannot store the serial number");
 }
 
 void tst_WorkbenchFiles::fullDiskLeavesNoPartialOutput()
