@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
@@ -592,7 +594,73 @@ bool HeadlessRunner::screenshots(QString const& directory)
             DialogDriver::dismiss(*it);
         DialogDriver::settle(0);
     }
-    return grabStickChooser(folder.filePath(QStringLiteral("stick-chooser.png")));
+    if (!grabStickChooser(folder.filePath(QStringLiteral("stick-chooser.png"))))
+        return false;
+    return grabOtherFlows(folder);
+}
+
+// The flows that need the other modules: a load from the stick (summary and
+// first prompt, every value then skipped), a VLF set point reaching the DC
+// module, and where a print went. A flow this instrument cannot show is
+// said and passed over; it does not fail the pictures.
+bool HeadlessRunner::grabOtherFlows(QDir const& folder)
+{
+    QString const kept = m_error;
+    auto passOver = [this, &kept](QString const& what) {
+        m_out << what << ": " << m_error << '\n';
+        m_error = kept;
+    };
+
+    QFileInfoList const files = m_host->stick().calibrationFiles();
+    if (files.isEmpty()) {
+        m_out << "the stick holds no calibration file; no load pictures\n";
+    } else if (!loadThroughInfo(files.first().absoluteFilePath())) {
+        passOver(QStringLiteral("no load pictures"));
+    } else {
+        DialogDriver driver(m_mainWindow);
+        QPointer<DialogWindow> load = driver.findShown(kLoadTitle);
+        if (load && !grab(load, folder.filePath(QStringLiteral("stick-load-summary.png"))))
+            return false;
+        if (load && load->acceptButton() != nullptr && load->acceptButton()->text() == kLoad) {
+            DialogDriver::press(load->acceptButton());
+            if (load && !load->isHidden() && !grab(load, folder.filePath(QStringLiteral("stick-load-prompt.png"))))
+                return false;
+            // Every value skipped: the pictures change nothing on the instrument.
+            for (int prompt = 0; prompt < kMaxPrompts && load && load->isVisible() && load->rejectButton() &&
+                                 load->rejectButton()->text() == QLatin1String("Skip");
+                 ++prompt)
+                DialogDriver::press(load->rejectButton());
+        }
+        if (load && load->isVisible())
+            DialogDriver::dismiss(load);
+        // The closed dialog and its buttons go before the next flow opens a dialog.
+        DialogDriver::settle(kDialogSettleMs);
+    }
+
+    auto* window = qobject_cast<QMainWindow*>(m_mainWindow);
+    if (hasMenu(kVlf)) {
+        if (!vlfSetPoint(QStringLiteral("Enable U-nom Gain")))
+            passOver(QStringLiteral("no DC set point picture"));
+        else if (auto* dock = window != nullptr ? window->findChild<QWidget*>(QStringLiteral("otherModulesDock")) : nullptr)
+            if (!grab(dock, folder.filePath(QStringLiteral("other-modules.png"))))
+                return false;
+    }
+
+    if (!printInfo())
+        passOver(QStringLiteral("no print picture"));
+    else if (window != nullptr && !grab(window->statusBar(), folder.filePath(QStringLiteral("print-folder.png"))))
+        return false;
+    return true;
+}
+
+bool HeadlessRunner::hasMenu(QString const& title) const
+{
+    for (int position : m_menu->positions()) {
+        auto* segment = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
+        if (segment != nullptr && !segment->isToggle() && segment->title() == title)
+            return true;
+    }
+    return false;
 }
 
 bool HeadlessRunner::grabStickChooser(QString const& path)

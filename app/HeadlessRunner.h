@@ -10,6 +10,7 @@
 
 class DialogWindow;
 class HostEnvironment;
+class QDir;
 class MenuStrip;
 class QTextStream;
 class QWidget;
@@ -67,6 +68,8 @@ private:
     bool screenshots(QString const& directory);
     // The stick module's chooser as "Load from USB-Stick" opens it.
     bool grabStickChooser(QString const& path);
+    bool grabOtherFlows(QDir const& folder);
+    bool hasMenu(QString const& title) const;
 
     bool fail(QString const& message);
     // Polls every node and waits for the answers.
