@@ -27,6 +27,7 @@ enum Target
     TargetPrintInfo,
     TargetVlfSetPoint,
     TargetPress,
+    TargetType,
     TargetScreenshots
 };
 
@@ -68,6 +69,8 @@ constexpr OptionRow kOptions[] = {
         "Bring HV up, open the VLF dialog, turn SWITCH on (e.g. \"Enable U-nom Gain\") and press its U-nom button."},
     {"press", "MENU/BUTTON", TargetPress,
         "Switch calibration on, open MENU's dialog and press its BUTTON, e.g. \"ISO/Start\"."},
+    {"type", "MENU/FIELD=NUMBER", TargetType,
+        "Switch calibration on, open MENU's dialog and type NUMBER into FIELD as a person would."},
     {"screenshots", "DIR", TargetScreenshots, "PNG images of the window, the service menu and every dialog."},
 };
 
@@ -87,6 +90,7 @@ constexpr ActionRow kActions[] = {
     {TargetPrintInfo, CommandLine::Action::PrintInfo},
     {TargetVlfSetPoint, CommandLine::Action::VlfSetPoint},
     {TargetPress, CommandLine::Action::Press},
+    {TargetType, CommandLine::Action::Type},
     {TargetScreenshots, CommandLine::Action::Screenshots},
 };
 
@@ -212,6 +216,12 @@ bool CommandLine::apply(int option, QString const& value)
     case TargetPress:
         if (value.indexOf(QLatin1Char('/')) <= 0 || value.endsWith(QLatin1Char('/'))) {
             m_error = QStringLiteral("--press takes MENU/BUTTON, not '%1'").arg(value);
+            return false;
+        }
+        break;
+    case TargetType:
+        if (value.indexOf(QLatin1Char('/')) <= 0 || value.indexOf(QLatin1Char('=')) <= value.indexOf(QLatin1Char('/')) + 1) {
+            m_error = QStringLiteral("--type takes MENU/FIELD=NUMBER, not '%1'").arg(value);
             return false;
         }
         break;

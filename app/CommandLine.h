@@ -23,6 +23,7 @@ public:
             PrintInfo,
             VlfSetPoint,
             Press,
+            Type,
             Screenshots
         };
         Kind kind;

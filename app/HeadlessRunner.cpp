@@ -156,6 +156,9 @@ bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAl
     case CommandLine::Action::Press:
         ok = pressButton(action.argument);
         break;
+    case CommandLine::Action::Type:
+        ok = typeNumber(action.argument);
+        break;
     case CommandLine::Action::Screenshots:
         ok = screenshots(action.argument);
         break;
@@ -865,4 +868,52 @@ bool HeadlessRunner::pressButton(QString const& menuAndButton)
         return fail(QStringLiteral("the \"%1\" dialog has no button \"%2\" to press").arg(title, text));
     m_out << "pressed " << title << '/' << text << '\n';
     return true;
+}
+
+bool HeadlessRunner::typeNumber(QString const& typing)
+{
+    QString const title = typing.section(QLatin1Char('/'), 0, 0);
+    QString const rest = typing.section(QLatin1Char('/'), 1);
+    QString const field = rest.section(QLatin1Char('='), 0, 0);
+    bool number = false;
+    qint64 const value = rest.section(QLatin1Char('='), 1).trimmed().toLongLong(&number);
+    if (!number)
+        return fail(QStringLiteral("--type %1: not a whole number").arg(typing));
+    if (!m_host->checkServiceLog())
+        return fail(m_host->errorString());
+    if (!refreshValues() || !switchCalibrationOn())
+        return false;
+    QPointer<DialogWindow> dialog = openFromMenu(title);
+    if (!dialog)
+        return false;
+    NumberEdit* edit = nullptr;
+    for (NumberEdit* candidate : dialog->findChildren<NumberEdit*>()) {
+        if (candidate->labelText() == field)
+            edit = candidate;
+    }
+    bool ok = false;
+    m_host->lon().clearRecords();
+    if (edit == nullptr || !edit->isEnabled()) {
+        fail(QStringLiteral("the \"%1\" dialog has no field \"%2\" a person can type into").arg(title, field));
+    } else if (!edit->enterNumber(value)) {
+        // What a person sees: the field flagged with its range, its value kept.
+        fail(QStringLiteral("the field \"%1\" refused %2 (%3); it still shows %4")
+                 .arg(field)
+                 .arg(value)
+                 .arg(edit->rangeText(), edit->shownText()));
+    } else {
+        // The node writes a moment after the last change.
+        DialogDriver::settle(kWriteSettleMs);
+        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+        if (edit->getNumber() != value)
+            fail(QStringLiteral("the node did not take %1 for \"%2\": the field shows %3 again")
+                     .arg(value)
+                     .arg(field, edit->shownText()));
+        else
+            ok = checkWrites();
+        if (ok)
+            m_out << "typed " << field << " = " << edit->shownText() << '\n';
+    }
+    DialogDriver::dismiss(dialog);
+    return ok;
 }

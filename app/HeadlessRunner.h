@@ -70,6 +70,8 @@ private:
     bool grabStickChooser(QString const& path);
     bool grabOtherFlows(QDir const& folder);
     bool hasMenu(QString const& title) const;
+    // Types a number into a dialog's field the way a person does.
+    bool typeNumber(QString const& typing);
 
     bool fail(QString const& message);
     // Polls every node and waits for the answers.

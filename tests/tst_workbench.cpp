@@ -113,6 +113,8 @@ private slots:
     void setValuePersistsAcrossRuns();
     void setRefusesWhatTheInstrumentCannotTake_data();
     void setRefusesWhatTheInstrumentCannotTake();
+    void typedNumbersOutsideTheFieldAreRefused_data();
+    void typedNumbersOutsideTheFieldAreRefused();
     void printedPdfShowsTheValues();
     void screenshotsShowTheMenuAndEveryDialog_data();
     void screenshotsShowTheMenuAndEveryDialog();
@@ -395,6 +397,42 @@ void tst_Workbench::setRefusesWhatTheInstrumentCannotTake()
     result = run(profile, {QStringLiteral("--export"), after});
     QVERIFY2(result.status == 0, qPrintable(result.err));
     QCOMPARE(readValues(after), readValues(before));
+}
+
+// A person types into a dialog's field: a number the field cannot hold is
+// refused where it is typed, and nothing reaches the node.
+void tst_Workbench::typedNumbersOutsideTheFieldAreRefused_data()
+{
+    QTest::addColumn<QString>("typing");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("beyond-the-byte") << QStringLiteral("PSU/U-mains Gain=500") << 1
+                                     << QStringLiteral("refused 500 (-128 to 127)");
+    QTest::newRow("beyond-the-counter-field") << QStringLiteral("Surge Counters/Surge Counter 2 kV=7000") << 1
+                                              << QStringLiteral("the node did not take 7000");
+    QTest::newRow("in-range") << QStringLiteral("PSU/U-mains Gain=9") << 0 << QStringLiteral("typed U-mains Gain = 9");
+}
+
+void tst_Workbench::typedNumbersOutsideTheFieldAreRefused()
+{
+    QFETCH(QString, typing);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QString const before = path(QStringLiteral("before.xml"));
+    QString const after = path(QStringLiteral("after.xml"));
+    Run result = run(QString(), {QStringLiteral("--export"), before});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+
+    result = run(QString(), {QStringLiteral("--type"), typing});
+    QCOMPARE(result.status, status);
+    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    result = run(QString(), {QStringLiteral("--export"), after});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    if (status != 0)
+        QCOMPARE(readValues(after), readValues(before));
+    else
+        QCOMPARE(valueOf(readValues(after), QStringLiteral("U-mains Gain")), QStringLiteral("9"));
 }
 
 void tst_Workbench::printedPdfShowsTheValues()
