@@ -642,7 +642,14 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
 
     auto* window = qobject_cast<QMainWindow*>(m_mainWindow);
     if (hasMenu(kVlf)) {
-        if (!vlfSetPoint(QStringLiteral("Enable U-nom Gain")))
+        // Once more after a pause: the dialogs of the load may still be going.
+        bool setPoint = vlfSetPoint(QStringLiteral("Enable U-nom Gain"));
+        if (!setPoint) {
+            m_error = kept;
+            DialogDriver::settle(kDialogSettleMs);
+            setPoint = vlfSetPoint(QStringLiteral("Enable U-nom Gain"));
+        }
+        if (!setPoint)
             passOver(QStringLiteral("no DC set point picture"));
         else if (auto* dock = window != nullptr ? window->findChild<QWidget*>(QStringLiteral("otherModulesDock")) : nullptr)
             if (!grab(dock, folder.filePath(QStringLiteral("other-modules.png"))))

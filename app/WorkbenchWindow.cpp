@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
@@ -110,7 +111,12 @@ WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
     connect(&host.printOutput(), &PrintOutput::saved, this, &WorkbenchWindow::showPrint);
     resizeDocks({parameters}, {kSideDockWidth}, Qt::Horizontal);
     resizeDocks({traffic}, {kBottomDockHeight}, Qt::Vertical);
-    resizeDocks({traffic, log}, {kWidth * 3 / 5, kWidth * 2 / 5}, Qt::Horizontal);
+    m_sideDock = parameters;
+    m_bottomDock = traffic;
+    m_sideWidth = kSideDockWidth;
+    m_bottomHeight = kBottomDockHeight; // childEvent() has them watched already
+    // The journal lines of the other modules need about as much room as the log's.
+    resizeDocks({traffic, log, others}, {kWidth * 2 / 5, kWidth * 3 / 10, kWidth * 3 / 10}, Qt::Horizontal);
 
     auto* quit = new QAction(tr("Quit"), this);
     quit->setShortcut(QKeySequence::Quit);
@@ -155,8 +161,33 @@ void WorkbenchWindow::childEvent(QChildEvent* event)
     QMainWindow::childEvent(event);
 }
 
+void WorkbenchWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The layout has already shared the change out among the docks; the stage
+    // takes it all instead.
+    m_laidOutSize = event->size();
+    // A dock moved elsewhere or floating has no width or height to keep here.
+    if (isDocked(m_sideDock, Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea))
+        resizeDocks({m_sideDock}, {m_sideWidth}, Qt::Horizontal);
+    if (isDocked(m_bottomDock, Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea))
+        resizeDocks({m_bottomDock}, {m_bottomHeight}, Qt::Vertical);
+}
+
+bool WorkbenchWindow::isDocked(QDockWidget* dock, Qt::DockWidgetAreas areas) const
+{
+    return dock != nullptr && !dock->isFloating() && (areas & dockWidgetArea(dock)) != 0;
+}
+
 bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // A dock resized while the window keeps its size: the user dragged it.
+    if (event->type() == QEvent::Resize && size() == m_laidOutSize) {
+        if (watched == m_sideDock && isDocked(m_sideDock, Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea))
+            m_sideWidth = m_sideDock->width();
+        else if (watched == m_bottomDock && isDocked(m_bottomDock, Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea))
+            m_bottomHeight = m_bottomDock->height();
+    }
     if (event->type() == QEvent::Show) {
         if (auto* dialog = qobject_cast<DialogWindow*>(watched))
             placeDialog(dialog);

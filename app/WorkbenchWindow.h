@@ -32,6 +32,7 @@ public:
 
 protected:
     void childEvent(QChildEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -41,6 +42,7 @@ private:
     // The module asked the stick module for a file: let the user choose one.
     void chooseStickFile();
     void showPrint(QString const& file);
+    bool isDocked(QDockWidget* dock, Qt::DockWidgetAreas areas) const;
 
     HostEnvironment& m_host;
     MenuStrip* m_menu = nullptr;
@@ -51,4 +53,11 @@ private:
     OtherModulesPanel* m_otherModules = nullptr;
     QLabel* m_printed = nullptr;
     QToolButton* m_openPrints = nullptr;
+    // The side and bottom docks keep their size when the window changes size:
+    // what the user dragged them to, given back after every resize.
+    QDockWidget* m_sideDock = nullptr;
+    QDockWidget* m_bottomDock = nullptr;
+    int m_sideWidth = 0;
+    int m_bottomHeight = 0;
+    QSize m_laidOutSize;
 };
