@@ -48,7 +48,7 @@ constexpr OptionRow kOptions[] = {
     {"config", "FILE", TargetConfig, "Configuration store file. Default: in the user's data folder."},
     {"log", "FILE", TargetLog, "Service log file. Default: in the user's data folder."},
     {"plugin", "FILE", TargetPlugin, "Plug-in file to load. Default: the one beside the program."},
-    {"faults", "SPEC", TargetFaults,
+    {"faults", "LIST", TargetFaults,
         "Faults of the simulated instrument, e.g. loss=0.5,short=0x1375,failwrites,latency=5,seed=3."},
     {"stick", "DIR", TargetStick,
         "Folder that plays the USB stick: calibration files to load, copies of PDF prints. Default: in the user's data "

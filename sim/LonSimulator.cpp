@@ -111,10 +111,10 @@ FaultItem const kFaultItems[] = {
 
 } // namespace
 
-bool LonSimulator::Faults::parse(QString const& spec, Faults* faults, QString* error)
+bool LonSimulator::Faults::parse(QString const& list, Faults* faults, QString* error)
 {
     Faults parsed;
-    QString const text = spec.trimmed();
+    QString const text = list.trimmed();
     if (!text.isEmpty()) {
         for (QString const& entry : text.split(QLatin1Char(','))) {
             QString const item = entry.trimmed();

@@ -70,7 +70,7 @@ public:
         // failwrites, short (an identifier, may repeat), shortby (bytes).
         // Starts from the defaults; on an unknown or malformed item false, a
         // message naming the item, and *faults unchanged.
-        static bool parse(QString const& spec, Faults* faults, QString* error = nullptr);
+        static bool parse(QString const& list, Faults* faults, QString* error = nullptr);
     };
 
     // What became of one automatically answered poll.

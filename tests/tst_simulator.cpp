@@ -327,7 +327,7 @@ void tst_Simulator::answersOwedWhenAnsweringStopsCountAsUnanswered()
 
 void tst_Simulator::faultTexts_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("list");
     QTest::addColumn<QString>("expected"); // the faults, or the start of the error
 
     QTest::newRow("empty") << QString() << describe(LonSimulator::Faults());
@@ -369,14 +369,14 @@ void tst_Simulator::faultTexts_data()
 
 void tst_Simulator::faultTexts()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, list);
     QFETCH(QString, expected);
 
     LonSimulator::Faults before;
     before.seed = 77;
     LonSimulator::Faults faults = before;
     QString error;
-    bool const parsed = LonSimulator::Faults::parse(spec, &faults, &error);
+    bool const parsed = LonSimulator::Faults::parse(list, &faults, &error);
     if (expected.startsWith(QLatin1String("latency="))) {
         QVERIFY2(parsed, qPrintable(error));
         QCOMPARE(describe(faults), expected);
