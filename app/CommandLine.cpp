@@ -28,6 +28,7 @@ enum Target
     TargetVlfSetPoint,
     TargetPress,
     TargetType,
+    TargetDiff,
     TargetScreenshots
 };
 
@@ -69,6 +70,9 @@ constexpr OptionRow kOptions[] = {
         "Bring HV up, open the VLF dialog, turn SWITCH on (e.g. \"Enable U-nom Gain\") and press its U-nom button."},
     {"press", "MENU/BUTTON", TargetPress,
         "Switch calibration on, open MENU's dialog and press its BUTTON, e.g. \"ISO/Start\"."},
+    {"diff", "A.xml B.xml", TargetDiff,
+        "Compare two calibration documents: every key that differs, in parameter order; status 0 same, 1 different, "
+        "2 unreadable."},
     {"type", "MENU/FIELD=NUMBER", TargetType,
         "Switch calibration on, open MENU's dialog and type NUMBER into FIELD as a person would."},
     {"screenshots", "DIR", TargetScreenshots, "PNG images of the window, the service menu and every dialog."},
@@ -133,6 +137,16 @@ bool CommandLine::parse(QStringList const& arguments)
             m_error = QStringLiteral("--%1 takes no value").arg(name);
             return false;
         }
+        // The one option with two values.
+        if (row->target == TargetDiff) {
+            if (inlineValue || i + 2 >= arguments.size()) {
+                m_error = QStringLiteral("--diff needs two files: --diff A.xml B.xml");
+                return false;
+            }
+            m_diff = QStringList{arguments.at(i + 1), arguments.at(i + 2)};
+            i += 2;
+            continue;
+        }
         if (row->valueName != nullptr && !inlineValue) {
             if (i + 1 >= arguments.size()) {
                 m_error = QStringLiteral("--%1 needs %2").arg(name, QLatin1String(row->valueName));
@@ -149,6 +163,10 @@ bool CommandLine::parse(QStringList const& arguments)
         importing = importing || action.kind == Action::Import || action.kind == Action::LoadFromStick;
     if (importing && m_confirm.isEmpty()) {
         m_error = QStringLiteral("--import and --load-from-stick need --confirm all or --confirm none");
+        return false;
+    }
+    if (!m_diff.isEmpty() && !m_actions.isEmpty()) {
+        m_error = QStringLiteral("--diff compares two files and runs no other action");
         return false;
     }
     if (!importing && !m_confirm.isEmpty()) {

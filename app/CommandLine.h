@@ -36,7 +36,7 @@ public:
 
     bool helpRequested() const { return m_help; }
     // Headless because asked for or because an action was given.
-    bool headless() const { return m_headless || !m_actions.isEmpty(); }
+    bool headless() const { return m_headless || !m_actions.isEmpty() || !m_diff.isEmpty(); }
     // Whether anything needs the plug-in and the simulated instrument.
     bool needsHost() const;
 
@@ -46,6 +46,8 @@ public:
     QString logFile() const { return m_log; }
     QString pluginFile() const { return m_plugin; }
     QString faults() const { return m_faults; }
+    // The two documents of --diff; empty without it.
+    QStringList diffFiles() const { return m_diff; }
     QString stickDirectory() const { return m_stick; }
     QString outputDirectory() const { return m_output; }
     QString serialNumber() const { return m_serial; }
@@ -66,6 +68,7 @@ private:
     QString m_log;
     QString m_plugin;
     QString m_faults;
+    QStringList m_diff;
     QString m_stick;
     QString m_output;
     QString m_serial;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 
+#include "app/CalibrationDiff.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
 #include "app/HostEnvironment.h"
@@ -199,6 +200,11 @@ int main(int argc, char** argv)
     font.setStretch(QFont::SemiCondensed);
     QApplication::setFont(font);
 
+    if (!line.diffFiles().isEmpty()) {
+        QString error;
+        int const status = CalibrationDiff::compare(line.diffFiles().at(0), line.diffFiles().at(1), out(), &error);
+        return status == CalibrationDiff::Unreadable ? fail(error, status) : status;
+    }
     if (!line.needsHost()) {
         HeadlessRunner runner(nullptr, nullptr, nullptr, out());
         runner.setSerialNumber(line.serialNumber());

@@ -1,6 +1,7 @@
 // The workbench as a user runs it: the built program, one process per run, on
 // a node memory file that lives between runs.
 #include <QApplication>
+#include <algorithm>
 #include <QDomDocument>
 #include <QFile>
 #include <QImage>
@@ -115,6 +116,8 @@ private slots:
     void setRefusesWhatTheInstrumentCannotTake();
     void typedNumbersOutsideTheFieldAreRefused_data();
     void typedNumbersOutsideTheFieldAreRefused();
+    void diffListsTheKeysThatDiffer_data();
+    void diffListsTheKeysThatDiffer();
     void printedPdfShowsTheValues();
     void screenshotsShowTheMenuAndEveryDialog_data();
     void screenshotsShowTheMenuAndEveryDialog();
@@ -433,6 +436,78 @@ void tst_Workbench::typedNumbersOutsideTheFieldAreRefused()
         QCOMPARE(readValues(after), readValues(before));
     else
         QCOMPARE(valueOf(readValues(after), QStringLiteral("U-mains Gain")), QStringLiteral("9"));
+}
+
+// Two calibration documents compared value by value, whatever their layout.
+void tst_Workbench::diffListsTheKeysThatDiffer_data()
+{
+    QTest::addColumn<QString>("change"); // what is done to a copy of the export
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines"); // the key lines printed, in order
+
+    QTest::newRow("two-edits") << QStringLiteral("edit") << 1
+                               << QStringList{"U-mains Gain: -2 -> 9", "I-iso Gain: 6 -> -7"};
+    QTest::newRow("reordered-unindented") << QStringLiteral("reorder") << 0 << QStringList{};
+    QTest::newRow("one-key-left-out") << QStringLiteral("drop") << 1 << QStringList{"VLF start Counter: 321 -> -"};
+    QTest::newRow("not-a-document") << QStringLiteral("garbage") << 2 << QStringList{};
+    QTest::newRow("unknown-key") << QStringLiteral("unknown") << 2 << QStringList{};
+}
+
+void tst_Workbench::diffListsTheKeysThatDiffer()
+{
+    QFETCH(QString, change);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    QString const first = path(QStringLiteral("first.xml"));
+    QString const second = path(QStringLiteral("second.xml"));
+    Run result = run(QString(), {QStringLiteral("--export"), first});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+
+    Values values = readValues(first);
+    QByteArray text;
+    if (change == QLatin1String("edit")) {
+        for (auto& row : values) {
+            if (row.first == QLatin1String("U-mains Gain"))
+                row.second = QStringLiteral("9");
+            if (row.first == QLatin1String("I-iso Gain"))
+                row.second = QStringLiteral("-7");
+        }
+    } else if (change == QLatin1String("reorder")) {
+        std::reverse(values.begin(), values.end());
+    } else if (change == QLatin1String("drop")) {
+        values.erase(std::remove_if(values.begin(), values.end(),
+                                    [](auto const& row) { return row.first == QLatin1String("VLF start Counter"); }),
+                     values.end());
+    } else if (change == QLatin1String("unknown")) {
+        values.append({QStringLiteral("No such key"), QStringLiteral("1")});
+    }
+    if (change == QLatin1String("garbage")) {
+        QFile file(second);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("key=value\n") > 0);
+    } else if (change == QLatin1String("reorder")) {
+        // One line, in UTF-16: the layout and the encoding do not matter.
+        QString line = QStringLiteral("<calibration>");
+        for (auto const& row : values)
+            line += QStringLiteral("<value key=\"%1\">%2</value>").arg(row.first, row.second);
+        QFile file(second);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xFF\xFE");
+        QString const all = line + QStringLiteral("</calibration>");
+        file.write(reinterpret_cast<char const*>(all.utf16()), all.size() * 2);
+    } else {
+        QVERIFY(writeValues(second, values));
+    }
+
+    result = run(QString(), {QStringLiteral("--diff"), first, second});
+    QCOMPARE(result.status, status);
+    QStringList printed = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (status == 2) {
+        QVERIFY2(result.err.contains(second), qPrintable(result.err));
+        return;
+    }
+    QVERIFY(!printed.isEmpty());
+    printed.removeLast(); // the count
+    QCOMPARE(printed, lines);
 }
 
 void tst_Workbench::printedPdfShowsTheValues()

@@ -1,0 +1,105 @@
+#include "app/CalibrationDiff.h"
+
+#include <QHash>
+#include <QTextStream>
+#include <QXmlStreamReader>
+
+#include "app/StickFileReader.h"
+#include "data/LonCalibrationTypes.h"
+
+using namespace LonCalibrationTypes;
+
+namespace {
+
+// Deeper than any calibration document; a hostile file stops here.
+constexpr int kMaxDepth = 8;
+
+QHash<QString, int> const& keyTable()
+{
+    static QHash<QString, int> const keys = [] {
+        QHash<QString, int> table;
+        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number)
+            table.insert(calibrationParameterKey(static_cast<CalibrationParameters>(number)), number);
+        return table;
+    }();
+    return keys;
+}
+
+} // namespace
+
+bool CalibrationDiff::read(QString const& path, QMap<int, QString>* values, QString* error)
+{
+    QString text;
+    if (!StickFileReader::read(path, &text, error))
+        return false;
+    auto refuse = [path, error](QString const& cause) {
+        *error = QStringLiteral("%1 is not a calibration document: %2").arg(path, cause);
+        return false;
+    };
+
+    // The document element's "value" children, as the module reads them.
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        QXmlStreamReader::TokenType const token = reader.readNext();
+        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
+            return refuse(QStringLiteral("it declares a document type"));
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+        if (token == QXmlStreamReader::Characters && depth == 1 && !reader.isWhitespace())
+            return refuse(QStringLiteral("text outside a value at line %1").arg(reader.lineNumber()));
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (++depth > kMaxDepth)
+            return refuse(QStringLiteral("nested too deeply"));
+        if (depth != 2)
+            continue;
+        if (reader.name() != QLatin1String("value"))
+            return refuse(QStringLiteral("a <%1> element at line %2").arg(reader.name().toString()).arg(reader.lineNumber()));
+        QString const key = reader.attributes().value(QStringLiteral("key")).toString();
+        auto const parameter = keyTable().constFind(key);
+        if (parameter == keyTable().constEnd())
+            return refuse(QStringLiteral("unknown key \"%1\" at line %2").arg(key).arg(reader.lineNumber()));
+        QString const value = reader.readElementText().trimmed();
+        --depth;
+        bool number = false;
+        value.toInt(&number, 10);
+        if (!number)
+            return refuse(QStringLiteral("\"%1\" is not a whole number at line %2").arg(value).arg(reader.lineNumber()));
+        // A later value of the same key replaces the earlier one, as in a load.
+        values->insert(*parameter, QString::number(value.toInt()));
+    }
+    if (reader.hasError())
+        return refuse(reader.errorString());
+    if (values->isEmpty() && text.trimmed().isEmpty())
+        return refuse(QStringLiteral("it is empty"));
+    return true;
+}
+
+int CalibrationDiff::compare(QString const& first, QString const& second, QTextStream& out, QString* error)
+{
+    QMap<int, QString> a;
+    QMap<int, QString> b;
+    if (!read(first, &a, error) || !read(second, &b, error))
+        return Unreadable;
+    QMap<int, QString> all = a;
+    for (auto it = b.cbegin(); it != b.cend(); ++it)
+        all.insert(it.key(), it.value());
+
+    int differences = 0;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        QString const left = a.value(it.key(), QStringLiteral("-"));
+        QString const right = b.value(it.key(), QStringLiteral("-"));
+        if (left == right)
+            continue;
+        ++differences;
+        out << calibrationParameterKey(static_cast<CalibrationParameters>(it.key())) << ": " << left << " -> " << right
+            << '\n';
+    }
+    out << (differences == 0 ? QStringLiteral("the same values (%1)").arg(all.size())
+                             : QStringLiteral("%1 of %2 values differ").arg(differences).arg(all.size()))
+        << '\n';
+    out.flush();
+    return differences == 0 ? Same : Different;
+}
