@@ -1,6 +1,5 @@
 #include "app/CalibrationDiff.h"
 
-#include <QHash>
 #include <QTextStream>
 #include <QXmlStreamReader>
 
@@ -13,17 +12,6 @@ namespace {
 
 // Deeper than any calibration document; a hostile file stops here.
 constexpr int kMaxDepth = 8;
-
-QHash<QString, int> const& keyTable()
-{
-    static QHash<QString, int> const keys = [] {
-        QHash<QString, int> table;
-        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number)
-            table.insert(calibrationParameterKey(static_cast<CalibrationParameters>(number)), number);
-        return table;
-    }();
-    return keys;
-}
 
 } // namespace
 
@@ -58,8 +46,8 @@ bool CalibrationDiff::read(QString const& path, QMap<int, QString>* values, QStr
         if (reader.name() != QLatin1String("value"))
             return refuse(QStringLiteral("a <%1> element at line %2").arg(reader.name().toString()).arg(reader.lineNumber()));
         QString const key = reader.attributes().value(QStringLiteral("key")).toString();
-        auto const parameter = keyTable().constFind(key);
-        if (parameter == keyTable().constEnd())
+        CalibrationParameters const parameter = calibrationParameterForKey(key);
+        if (parameter == CalParamNone)
             return refuse(QStringLiteral("unknown key \"%1\" at line %2").arg(key).arg(reader.lineNumber()));
         QString const value = reader.readElementText().trimmed();
         --depth;
@@ -68,7 +56,7 @@ bool CalibrationDiff::read(QString const& path, QMap<int, QString>* values, QStr
         if (!number)
             return refuse(QStringLiteral("\"%1\" is not a whole number at line %2").arg(value).arg(reader.lineNumber()));
         // A later value of the same key replaces the earlier one, as in a load.
-        values->insert(*parameter, QString::number(value.toInt()));
+        values->insert(parameter, QString::number(value.toInt()));
     }
     if (reader.hasError())
         return refuse(reader.errorString());

@@ -406,13 +406,8 @@ bool HeadlessRunner::setValue(QString const& assignment)
     QString const value = assignment.mid(equals + 1).trimmed();
 
     // Everything is checked before anything is sent.
-    LonCalibrationTypes::CalibrationParameters parameter = LonCalibrationTypes::CalParamNone;
-    for (int number = LonCalibrationTypes::FirstCalibrationParameter;
-         number <= LonCalibrationTypes::LastCalibrationParameter; ++number) {
-        auto const candidate = static_cast<LonCalibrationTypes::CalibrationParameters>(number);
-        if (LonCalibrationTypes::calibrationParameterKey(candidate) == key && !key.isEmpty())
-            parameter = candidate;
-    }
+    LonCalibrationTypes::CalibrationParameters const parameter =
+        key.isEmpty() ? LonCalibrationTypes::CalParamNone : LonCalibrationTypes::calibrationParameterForKey(key);
     if (parameter == LonCalibrationTypes::CalParamNone)
         return fail(QStringLiteral("cannot set '%1': unknown key '%2'").arg(assignment, key));
     bool number = false;
@@ -641,7 +636,7 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
     }
 
     auto* window = qobject_cast<QMainWindow*>(m_mainWindow);
-    if (hasMenu(kVlf)) {
+    if (menuButton(kVlf) != nullptr) {
         // Once more after a pause: the dialogs of the load may still be going.
         bool setPoint = vlfSetPoint(QStringLiteral("Enable U-nom Gain"));
         if (!setPoint) {
@@ -663,24 +658,38 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
     return true;
 }
 
-bool HeadlessRunner::hasMenu(QString const& title) const
+MenuSegment* HeadlessRunner::menuButton(QString const& title) const
 {
+    MenuSegment* found = nullptr;
     for (int position : m_menu->positions()) {
         auto* segment = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
         if (segment != nullptr && !segment->isToggle() && segment->title() == title)
-            return true;
+            found = segment;
     }
-    return false;
+    return found;
+}
+
+// Opens Info and finds its "Load from USB-Stick" (*load null, and the dialog
+// closed again, when it has none); false when Info did not open.
+bool HeadlessRunner::openInfoLoadButton(QPointer<DialogWindow>& info, QAbstractButton** load)
+{
+    *load = nullptr;
+    info = openFromMenu(kInfo);
+    if (!info)
+        return false;
+    *load = info->findChild<QAbstractButton*>(QStringLiteral("Load"));
+    if (*load == nullptr)
+        DialogDriver::dismiss(info);
+    return true;
 }
 
 bool HeadlessRunner::grabStickChooser(QString const& path)
 {
-    QPointer<DialogWindow> info = openFromMenu(kInfo);
-    if (!info)
+    QPointer<DialogWindow> info;
+    QAbstractButton* load = nullptr;
+    if (!openInfoLoadButton(info, &load))
         return false;
-    auto* load = info->findChild<QAbstractButton*>(QStringLiteral("Load"));
     if (load == nullptr) {
-        DialogDriver::dismiss(info);
         m_out << "the Info window has no \"Load from USB-Stick\"\n";
         return true;
     }
@@ -702,12 +711,7 @@ DialogWindow* HeadlessRunner::openFromMenu(QString const& title)
         fail(QStringLiteral("there is no window for the \"%1\" dialog").arg(title));
         return nullptr;
     }
-    MenuSegment* segment = nullptr;
-    for (int position : m_menu->positions()) {
-        auto* candidate = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
-        if (candidate != nullptr && !candidate->isToggle() && candidate->title() == title)
-            segment = candidate;
-    }
+    MenuSegment* segment = menuButton(title);
     if (segment == nullptr) {
         fail(QStringLiteral("the service menu of %1 has no \"%2\"").arg(m_host->profile().name, title));
         return nullptr;
@@ -826,14 +830,12 @@ bool HeadlessRunner::vlfSetPoint(QString const& switchLabel)
 
 bool HeadlessRunner::loadThroughInfo(QString const& path)
 {
-    QPointer<DialogWindow> info = openFromMenu(kInfo);
-    if (!info)
+    QPointer<DialogWindow> info;
+    QAbstractButton* load = nullptr;
+    if (!openInfoLoadButton(info, &load))
         return false;
-    auto* load = info->findChild<QAbstractButton*>(QStringLiteral("Load"));
-    if (load == nullptr) {
-        DialogDriver::dismiss(info);
+    if (load == nullptr)
         return fail(QStringLiteral("the Info window has no \"Load from USB-Stick\""));
-    }
     StickModule& stick = m_host->stick();
     // The module asks the stick module, which is answered with the file a
     // person would choose in the window.

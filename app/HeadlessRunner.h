@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -9,6 +10,8 @@
 #include "app/CommandLine.h"
 
 class DialogWindow;
+class MenuSegment;
+class QAbstractButton;
 class HostEnvironment;
 class QDir;
 class MenuStrip;
@@ -69,7 +72,9 @@ private:
     // The stick module's chooser as "Load from USB-Stick" opens it.
     bool grabStickChooser(QString const& path);
     bool grabOtherFlows(QDir const& folder);
-    bool hasMenu(QString const& title) const;
+    // The service menu's button of that title, null when there is none.
+    MenuSegment* menuButton(QString const& title) const;
+    bool openInfoLoadButton(QPointer<DialogWindow>& info, QAbstractButton** load);
     // Types a number into a dialog's field the way a person does.
     bool typeNumber(QString const& typing);
 

@@ -1,5 +1,7 @@
 #include "data/LonCalibrationTypes.h"
 
+#include <QHash>
+
 #include <iterator>
 
 namespace LonCalibrationTypes {
@@ -169,6 +171,20 @@ QString calibrationParameterKey(CalibrationParameters parameter)
     if (parameter == UNomGain40kV)
         return QStringLiteral("UnomGain40kV");
     return calibrationParameterName(parameter);
+}
+
+CalibrationParameters calibrationParameterForKey(QString const& key)
+{
+    // Built once: the catalogue never changes.
+    static QHash<QString, CalibrationParameters> const parameters = [] {
+        QHash<QString, CalibrationParameters> table;
+        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number) {
+            auto const parameter = static_cast<CalibrationParameters>(number);
+            table.insert(calibrationParameterKey(parameter), parameter);
+        }
+        return table;
+    }();
+    return parameters.value(key, CalParamNone);
 }
 
 QString measurementParameterName(MeasurementParameters parameter)

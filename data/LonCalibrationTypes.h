@@ -147,6 +147,9 @@ enum CalibrationModes : int
 QString calibrationParameterName(CalibrationParameters parameter);
 // Key in the calibration document: the display name, except "UnomGain40kV" for 13.
 QString calibrationParameterKey(CalibrationParameters parameter);
+// The parameter exported under the key; CalParamNone when no parameter has it.
+// The empty key is a parameter's too (the current maximum's).
+CalibrationParameters calibrationParameterForKey(QString const& key);
 QString measurementParameterName(MeasurementParameters parameter);
 QString switchParameterName(SwitchParameters parameter);
 QString testFunctionName(TestFunctions function);

@@ -13,22 +13,6 @@
 
 using namespace LonCalibrationTypes;
 
-namespace {
-
-// Built once: the catalogue never changes. The empty key maps to 52.
-QHash<QString, int> const& parametersByKey()
-{
-    static QHash<QString, int> const keys = [] {
-        QHash<QString, int> table;
-        for (int number = FirstCalibrationParameter; number <= LastCalibrationParameter; ++number)
-            table.insert(calibrationParameterKey(static_cast<CalibrationParameters>(number)), number);
-        return table;
-    }();
-    return keys;
-}
-
-} // namespace
-
 void LonCalibration::slotLoadFromStick()
 {
     cleanUp();
@@ -56,8 +40,6 @@ void LonCalibration::importFileFromStick(QString text)
     QDomDocument document;
     bool valid = verdict == CalibrationFileGuard::Verdict::Acceptable && document.setContent(text, false);
 
-    QHash<QString, int> const& keys = parametersByKey();
-
     m_loadedValues.clear();
     int loaded = 0;
     int equal = 0;
@@ -70,16 +52,15 @@ void LonCalibration::importFileFromStick(QString text)
             valid = false;
             break;
         }
-        auto const key = keys.constFind(element.attribute(QStringLiteral("key")));
+        CalibrationParameters const parameter = calibrationParameterForKey(element.attribute(QStringLiteral("key")));
         QString const text = element.text();
         bool converted = false;
         int const value = text.toInt(&converted, 10);
-        if (key == keys.constEnd() || text.isEmpty() || !converted) {
+        if (parameter == CalParamNone || text.isEmpty() || !converted) {
             valid = false;
             break;
         }
 
-        auto const parameter = static_cast<CalibrationParameters>(key.value());
         long long stored = 0;
         bool received = false;
         if (!getValueFromInternalBuffer(parameter, stored, &received))
