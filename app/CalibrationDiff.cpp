@@ -20,6 +20,11 @@ bool CalibrationDiff::read(QString const& path, QMap<int, QString>* values, QStr
     QString text;
     if (!StickFileReader::read(path, &text, error))
         return false;
+    return parse(text, path, values, error);
+}
+
+bool CalibrationDiff::parse(QString const& text, QString const& path, QMap<int, QString>* values, QString* error)
+{
     auto refuse = [path, error](QString const& cause) {
         *error = QStringLiteral("%1 is not a calibration document: %2").arg(path, cause);
         return false;

@@ -24,4 +24,6 @@ public:
 
     // The values of a document by parameter number; false with the cause.
     static bool read(QString const& path, QMap<int, QString>* values, QString* error);
+    // The same for a text in memory; path only names it in the error.
+    static bool parse(QString const& text, QString const& path, QMap<int, QString>* values, QString* error);
 };

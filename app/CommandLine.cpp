@@ -17,6 +17,8 @@ enum Target
     TargetStick,
     TargetOutput,
     TargetSerial,
+    TargetUser,
+    TargetSessionReport,
     TargetConfirm,
     TargetListProfiles,
     TargetExport,
@@ -28,6 +30,7 @@ enum Target
     TargetVlfSetPoint,
     TargetPress,
     TargetType,
+    TargetRevert,
     TargetDiff,
     TargetScreenshots
 };
@@ -56,6 +59,10 @@ constexpr OptionRow kOptions[] = {
         "folder."},
     {"output", "DIR", TargetOutput, "Folder every PDF print stays in. Default: in the user's data folder."},
     {"serial", "SN", TargetSerial, "Store the instrument's serial number in the configuration store before the start."},
+    {"user", "NAME", TargetUser, "Who is named in the calibration session's journal and report. Default: the login name."},
+    {"session-report", "FILE.pdf", TargetSessionReport,
+        "After the run, the PDF report of its calibration session: identity, user, times, values as found and as "
+        "left, the journal."},
     {"headless", nullptr, TargetHeadless, "Open no window; without actions, run the lifecycle once and exit."},
     {"export", "FILE", TargetExport, "Poll every node and write the calibration document."},
     {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog."},
@@ -70,6 +77,8 @@ constexpr OptionRow kOptions[] = {
         "Bring HV up, open the VLF dialog, turn SWITCH on (e.g. \"Enable U-nom Gain\") and press its U-nom button."},
     {"press", "MENU/BUTTON", TargetPress,
         "Switch calibration on, open MENU's dialog and press its BUTTON, e.g. \"ISO/Start\"."},
+    {"revert", nullptr, TargetRevert,
+        "Write the values found when this run's calibration session opened back through the module's load path."},
     {"diff", "A.xml B.xml", TargetDiff,
         "Compare two calibration documents: every key that differs, in parameter order; status 0 same, 1 different, "
         "2 unreadable."},
@@ -95,6 +104,7 @@ constexpr ActionRow kActions[] = {
     {TargetVlfSetPoint, CommandLine::Action::VlfSetPoint},
     {TargetPress, CommandLine::Action::Press},
     {TargetType, CommandLine::Action::Type},
+    {TargetRevert, CommandLine::Action::Revert},
     {TargetScreenshots, CommandLine::Action::Screenshots},
 };
 
@@ -165,7 +175,7 @@ bool CommandLine::parse(QStringList const& arguments)
         m_error = QStringLiteral("--import and --load-from-stick need --confirm all or --confirm none");
         return false;
     }
-    if (!m_diff.isEmpty() && !m_actions.isEmpty()) {
+    if (!m_diff.isEmpty() && (!m_actions.isEmpty() || !m_sessionReport.isEmpty())) {
         m_error = QStringLiteral("--diff compares two files and runs no other action");
         return false;
     }
@@ -180,7 +190,7 @@ bool CommandLine::apply(int option, QString const& value)
 {
     auto const target = static_cast<Target>(option);
     if (target != TargetHelp && target != TargetHeadless && target != TargetListProfiles && target != TargetPrintInfo
-        && value.isEmpty()) {
+        && target != TargetRevert && value.isEmpty()) {
         m_error = QStringLiteral("an option was given an empty value (see --help)");
         return false;
     }
@@ -217,6 +227,12 @@ bool CommandLine::apply(int option, QString const& value)
         return true;
     case TargetSerial:
         m_serial = value;
+        return true;
+    case TargetUser:
+        m_user = value;
+        return true;
+    case TargetSessionReport:
+        m_sessionReport = value;
         return true;
     case TargetConfirm:
         if (value != QLatin1String("all") && value != QLatin1String("none")) {

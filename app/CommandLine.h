@@ -24,6 +24,7 @@ public:
             VlfSetPoint,
             Press,
             Type,
+            Revert,
             Screenshots
         };
         Kind kind;
@@ -36,7 +37,10 @@ public:
 
     bool helpRequested() const { return m_help; }
     // Headless because asked for or because an action was given.
-    bool headless() const { return m_headless || !m_actions.isEmpty() || !m_diff.isEmpty(); }
+    bool headless() const
+    {
+        return m_headless || !m_actions.isEmpty() || !m_diff.isEmpty() || !m_sessionReport.isEmpty();
+    }
     // Whether anything needs the plug-in and the simulated instrument.
     bool needsHost() const;
 
@@ -51,6 +55,10 @@ public:
     QString stickDirectory() const { return m_stick; }
     QString outputDirectory() const { return m_output; }
     QString serialNumber() const { return m_serial; }
+    // Empty: the login name.
+    QString user() const { return m_user; }
+    // The PDF of the run's calibration session; empty without --session-report.
+    QString sessionReport() const { return m_sessionReport; }
     bool confirmAll() const { return m_confirm == QLatin1String("all"); }
     QList<Action> const& actions() const { return m_actions; }
 
@@ -72,6 +80,8 @@ private:
     QString m_stick;
     QString m_output;
     QString m_serial;
+    QString m_user;
+    QString m_sessionReport;
     QString m_confirm;
     QList<Action> m_actions;
 };

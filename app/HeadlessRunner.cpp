@@ -17,6 +17,7 @@
 
 #include "app/DialogDriver.h"
 #include "app/HostEnvironment.h"
+#include "app/StickLoad.h"
 #include "app/StickModule.h"
 #include "data/LonCalibrationTypes.h"
 #include "host/AtomicFile.h"
@@ -43,8 +44,6 @@ constexpr int kDialogSettleMs = 300;
 // No real load has more prompts than the catalogue has values.
 constexpr int kMaxPrompts = 1000;
 
-QString const kLoadTitle = QStringLiteral("Load calibration");
-QString const kInvalidFile = QStringLiteral("Invalid file");
 QString const kLoad = QStringLiteral("Load");
 constexpr int kCalibrationPosition = 2;
 QString const kInfo = QStringLiteral("Info");
@@ -71,14 +70,19 @@ HeadlessRunner::HeadlessRunner(HostEnvironment* host, QWidget* mainWindow, MenuS
     , m_menu(menu)
     , m_out(out)
 {
-    if (m_host != nullptr)
+    if (m_host != nullptr) {
         m_journal = QObject::connect(
             &m_host->journal(), &ModuleJournal::recorded, [this](QString const& line) { m_out << line << '\n'; });
+        m_session = QObject::connect(&m_host->session(), &CalibrationSession::opened, [this] {
+            m_out << "calibration session opened, journal " << m_host->session().record().journalFile << '\n';
+        });
+    }
 }
 
 HeadlessRunner::~HeadlessRunner()
 {
     QObject::disconnect(m_journal);
+    QObject::disconnect(m_session);
 }
 
 void HeadlessRunner::listProfiles(QTextStream& out, QString const& serial)
@@ -158,6 +162,9 @@ bool HeadlessRunner::runAction(CommandLine::Action const& action, bool confirmAl
         break;
     case CommandLine::Action::Type:
         ok = typeNumber(action.argument);
+        break;
+    case CommandLine::Action::Revert:
+        ok = revert();
         break;
     case CommandLine::Action::Screenshots:
         ok = screenshots(action.argument);
@@ -259,49 +266,11 @@ bool HeadlessRunner::checkWrites()
     return fail(QStringLiteral("the node did not take it: the write to %1 was refused").arg(refused.join(QStringLiteral(", "))));
 }
 
-HeadlessRunner::ImportOutcome HeadlessRunner::runImport(
+StickLoad::Outcome HeadlessRunner::runImport(
     QString const& text, bool confirmAll, QString* summary, std::function<bool()> const& start)
 {
-    // The writes of this load are checked on their own.
-    m_host->lon().clearRecords();
-    DialogDriver driver(m_mainWindow);
-    QList<DialogWindow*> const before = driver.shownDialogs();
-    // The stick module hands the text over, as it does for a file chosen in the window.
-    if (start ? !start() : !m_host->stick().handOver(text))
-        return ImportOutcome::NoDialog;
-    DialogDriver::settle(0);
-
-    QPointer<DialogWindow> dialog = driver.findShown(kLoadTitle);
-    if (!dialog || before.contains(dialog.data()))
-        return ImportOutcome::NoDialog;
-    *summary = dialog->message();
-    m_out << kLoadTitle << ": " << *summary << '\n';
-    if (*summary == kInvalidFile) {
-        DialogDriver::dismiss(dialog);
-        return ImportOutcome::Invalid;
-    }
-    QAbstractButton* load = dialog->acceptButton();
-    if (load == nullptr || load->text() != kLoad) {
-        DialogDriver::dismiss(dialog);
-        return ImportOutcome::NothingToDo;
-    }
-
-    DialogDriver::press(load);
-    for (int prompt = 0; prompt < kMaxPrompts && dialog && !dialog->isHidden(); ++prompt) {
-        QAbstractButton* answer = confirmAll ? dialog->acceptButton() : dialog->rejectButton();
-        if (answer == nullptr)
-            break;
-        m_out << answer->text() << ": " << dialog->message() << '\n';
-        if (!DialogDriver::press(answer))
-            break;
-    }
-    if (dialog && !dialog->isHidden())
-        DialogDriver::dismiss(dialog);
-
-    // The nodes write a moment after the last confirmed value.
-    DialogDriver::settle(kWriteSettleMs);
-    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
-    return ImportOutcome::Loaded;
+    return StickLoad::run(*m_host, m_mainWindow, text, confirmAll, summary, start,
+                          [this](QString const& line) { m_out << line << '\n'; });
 }
 
 bool HeadlessRunner::importFrom(QString const& path, bool confirmAll, bool fromInfo)
@@ -323,16 +292,16 @@ bool HeadlessRunner::importFrom(QString const& path, bool confirmAll, bool fromI
     if (fromInfo)
         start = [this, &path] { return loadThroughInfo(path); };
     switch (runImport(text, confirmAll, &summary, start)) {
-    case ImportOutcome::NoDialog:
+    case StickLoad::Outcome::NoDialog:
         if (!m_error.isEmpty())
             return false;
         return fail(QStringLiteral("%1 is not a calibration file (the module refused it)").arg(path));
-    case ImportOutcome::Invalid:
-        return fail(QStringLiteral("%1: the module says \"%2\"").arg(path, kInvalidFile));
-    case ImportOutcome::NothingToDo:
+    case StickLoad::Outcome::Invalid:
+        return fail(QStringLiteral("%1: the module says \"%2\"").arg(path, StickLoad::invalidFile));
+    case StickLoad::Outcome::NothingToDo:
         m_out << "nothing to load from " << path << '\n';
         return true;
-    case ImportOutcome::Loaded:
+    case StickLoad::Outcome::Loaded:
         break;
     }
     if (!checkWrites() || (confirmAll && !checkTaken(text)))
@@ -431,15 +400,15 @@ bool HeadlessRunner::setValue(QString const& assignment)
     // one-value file from a stick.
     QString summary;
     switch (runImport(oneValueDocument(key, QString::number(wanted)), true, &summary)) {
-    case ImportOutcome::NoDialog:
-    case ImportOutcome::Invalid:
+    case StickLoad::Outcome::NoDialog:
+    case StickLoad::Outcome::Invalid:
         return fail(QStringLiteral("cannot set '%1': the module refused the value (%2)")
                         .arg(assignment, summary.isEmpty() ? QStringLiteral("no dialog") : summary));
-    case ImportOutcome::NothingToDo:
+    case StickLoad::Outcome::NothingToDo:
         if (summary.startsWith(QLatin1String("0 loaded")))
             return fail(QStringLiteral("'%1' is not held by this instrument (%2)").arg(key, m_host->profile().name));
         break;
-    case ImportOutcome::Loaded:
+    case StickLoad::Outcome::Loaded:
         break;
     }
 
@@ -453,6 +422,35 @@ bool HeadlessRunner::setValue(QString const& assignment)
                         .arg(wanted)
                         .arg(stored.isEmpty() ? QStringLiteral("nothing") : stored));
     m_out << "set " << key << " = " << stored << '\n';
+    return true;
+}
+
+bool HeadlessRunner::revert()
+{
+    CalibrationSession& session = m_host->session();
+    if (!session.isOpen())
+        return fail(QStringLiteral("--revert: no calibration session is open; it opens with the first action that "
+                                   "changes the instrument"));
+    if (!m_host->checkServiceLog())
+        return fail(m_host->errorString());
+    QString error;
+    if (!session.revertToAsFound(m_mainWindow, &error, [this](QString const& line) { m_out << line << '\n'; }))
+        return fail(QStringLiteral("revert to as-found: %1").arg(error));
+    if (!checkWrites() || !refreshValues())
+        return false;
+    // What the nodes hold now, read back, against the values found.
+    QMap<int, QString> const now = session.valuesNow();
+    QMap<int, QString> const found = session.record().asFound;
+    QStringList differing;
+    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+        if (now.value(it.key()) != it.value())
+            differing << LonCalibrationTypes::calibrationParameterKey(
+                static_cast<LonCalibrationTypes::CalibrationParameters>(it.key()));
+    }
+    if (!differing.isEmpty())
+        return fail(QStringLiteral("revert to as-found: the nodes hold other values for %1")
+                        .arg(differing.join(QStringLiteral(", "))));
+    m_out << "reverted to the " << found.size() << " values found\n";
     return true;
 }
 
@@ -616,7 +614,7 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
         passOver(QStringLiteral("no load pictures"));
     } else {
         DialogDriver driver(m_mainWindow);
-        QPointer<DialogWindow> load = driver.findShown(kLoadTitle);
+        QPointer<DialogWindow> load = driver.findShown(StickLoad::title);
         if (load && !grab(load, folder.filePath(QStringLiteral("stick-load-summary.png"))))
             return false;
         if (load && load->acceptButton() != nullptr && load->acceptButton()->text() == kLoad) {

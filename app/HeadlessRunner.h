@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/CommandLine.h"
+#include "app/StickLoad.h"
 
 class DialogWindow;
 class MenuSegment;
@@ -46,14 +47,6 @@ public:
     static void listProfiles(QTextStream& out, QString const& serial = QString());
 
 private:
-    enum class ImportOutcome
-    {
-        NoDialog, // the module did not take the text as a calibration file
-        Invalid, // "Invalid file"
-        NothingToDo, // every value it holds is equal, or none is held
-        Loaded // the prompts were answered
-    };
-
     bool runAction(CommandLine::Action const& action, bool confirmAll);
     bool exportTo(QString const& path);
     // Through the stick module directly, or (fromInfo) as a person does: the
@@ -75,6 +68,8 @@ private:
     // The service menu's button of that title, null when there is none.
     MenuSegment* menuButton(QString const& title) const;
     bool openInfoLoadButton(QPointer<DialogWindow>& info, QAbstractButton** load);
+    // The calibration session's values found, written back and read back.
+    bool revert();
     // Types a number into a dialog's field the way a person does.
     bool typeNumber(QString const& typing);
 
@@ -86,7 +81,7 @@ private:
     QString exportedValue(QString const& key);
     static QString oneValueDocument(QString const& key, QString const& value);
     // start makes the module open its load dialog; by default the text is handed over.
-    ImportOutcome runImport(
+    StickLoad::Outcome runImport(
         QString const& text, bool confirmAll, QString* summary, std::function<bool()> const& start = nullptr);
     bool switchCalibrationOn();
     // Switches calibration mode off again when this run switched it on.
@@ -110,4 +105,5 @@ private:
     bool m_switchedCalibrationOn = false;
     QString m_serial;
     QMetaObject::Connection m_journal;
+    QMetaObject::Connection m_session;
 };

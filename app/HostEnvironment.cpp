@@ -50,6 +50,7 @@ HostEnvironment::HostEnvironment(InstrumentProfile const& profile, QObject* pare
     , m_isoStart(&m_journal)
     , m_testFacility(&m_journal)
     , m_printOutput(&m_print, &m_system, &m_journal)
+    , m_session(*this)
 {
     qRegisterMetaType<LonSimulator::Record>("LonSimulator::Record");
     m_registry.registerModule("ILon", &m_lon);
@@ -144,7 +145,14 @@ bool HostEnvironment::setUp(Settings const& settings)
     ConfigStore::setFailureHandler([this](QString const& message) { reportFileFailure(message); });
     ConfigStore::setFilePath(m_settings.configFile);
     getLogger()->setLogFile(m_settings.logFile);
-    connect(getLogger(), &LoggingCtrl::writeFailed, this, &HostEnvironment::refuseWrites, Qt::UniqueConnection);
+    connect(getLogger(), &LoggingCtrl::writeFailed, this, &HostEnvironment::refuseLogWrites, Qt::UniqueConnection);
+    // Queued: a journal line of a write fails while the simulator is mid-send.
+    connect(
+        &m_session, &CalibrationSession::journalFailed, this,
+        [this](QString const& message) { refuseWrites(message, QStringLiteral("the session journal can be written")); },
+        Qt::QueuedConnection);
+    if (!m_settings.user.isEmpty())
+        m_session.setUser(m_settings.user);
 
     if (!m_settings.serialNumber.isEmpty() && !storeSerialNumber(m_settings.serialNumber))
         return false;
@@ -240,6 +248,7 @@ bool HostEnvironment::startModule(MenuStrip* menu)
 
     if (m_settings.saveAfterWrites)
         connect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave, Qt::QueuedConnection);
+    m_session.attach();
     return true;
 }
 
@@ -301,12 +310,26 @@ void HostEnvironment::reportFileFailure(QString const& message)
 }
 
 // Without its audit trail the instrument takes no further change.
-void HostEnvironment::refuseWrites(QString const& message)
+void HostEnvironment::refuseWrites(QString const& message, QString const& until)
 {
     LonSimulator::Faults faults = m_lon.faults();
     faults.failWrites = true;
     m_lon.setFaults(faults);
-    reportFileFailure(QStringLiteral("%1; the instrument takes no changes until the log can be written").arg(message));
+    reportFileFailure(QStringLiteral("%1; the instrument takes no changes until %2").arg(message, until));
+}
+
+void HostEnvironment::refuseLogWrites(QString const& message)
+{
+    refuseWrites(message, QStringLiteral("the log can be written"));
+}
+
+QString HostEnvironment::serialNumber() const
+{
+    QString serial;
+    ConfigStore const* config = getConfig();
+    if (config != nullptr)
+        config->readString(kSerialNumberKey, &serial);
+    return serial;
 }
 
 QStringList HostEnvironment::takeFileFailures()
@@ -329,7 +352,7 @@ bool HostEnvironment::guardWritesByServiceLog()
     QString error;
     if (getLogger()->checkWritable(&error))
         return true;
-    refuseWrites(error);
+    refuseLogWrites(error);
     return false;
 }
 
@@ -386,6 +409,8 @@ bool HostEnvironment::saveInstrument()
 
 bool HostEnvironment::stop()
 {
+    // The values left are the module's: the session ends while it still runs.
+    m_session.detach();
     m_saveTimer.stop();
     disconnect(&m_lon, &LonSimulator::recorded, this, &HostEnvironment::scheduleSave);
     disconnect(&m_stateMachine, &StateMachine::stateChanged, this, &HostEnvironment::registerCallbacks);

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "app/CalibrationSession.h"
 #include "app/DcSource.h"
 #include "app/IsoStartReceiver.h"
 #include "app/ModuleJournal.h"
@@ -49,6 +50,8 @@ public:
         QString serialNumber;
         // Writes reach the node memory file shortly after they happen (window mode).
         bool saveAfterWrites = false;
+        // Named in the calibration sessions' journals; empty: the login name.
+        QString user;
     };
 
     explicit HostEnvironment(InstrumentProfile const& profile, QObject* parent = nullptr);
@@ -92,6 +95,9 @@ public:
     DcSource& dcSource() { return m_dcSource; }
     IsoStartReceiver& isoStart() { return m_isoStart; }
     PrintOutput& printOutput() { return m_printOutput; }
+    CalibrationSession& session() { return m_session; }
+    // The serial number in the configuration store; empty when none.
+    QString serialNumber() const;
 
     // Default files in the user's data folder.
     static QString defaultInstrumentFile(QString const& profileName);
@@ -109,7 +115,9 @@ signals:
 
 private:
     void reportFileFailure(QString const& message);
-    void refuseWrites(QString const& message);
+    // The instrument takes no changes until `until` (for example "the log can be written").
+    void refuseWrites(QString const& message, QString const& until);
+    void refuseLogWrites(QString const& message);
     bool lockInstrument();
     bool checkOutputFile(QString const& file, char const* what);
     bool fail(QString const& message);
@@ -137,6 +145,7 @@ private:
     IsoStartReceiver m_isoStart;
     TestFacilityReceiver m_testFacility;
     PrintOutput m_printOutput;
+    CalibrationSession m_session;
     QScopedPointer<PluginLoader> m_loader;
     QScopedPointer<IModule> m_module;
     ILonCalibration* m_calibration = nullptr;

@@ -21,6 +21,7 @@
 #include "app/ParameterPanel.h"
 #include "app/ProfilePanel.h"
 #include "app/ServiceLogPanel.h"
+#include "app/SessionPanel.h"
 #include "app/StatePanel.h"
 #include "app/StickChooser.h"
 #include "app/TrafficPanel.h"
@@ -94,6 +95,13 @@ WorkbenchWindow::WorkbenchWindow(HostEnvironment& host, QWidget* parent)
     QDockWidget* others
         = addPanel(tr("Other modules"), QStringLiteral("otherModulesDock"), m_otherModules, Qt::BottomDockWidgetArea);
     splitDockWidget(log, others, Qt::Horizontal);
+    m_session = new SessionPanel(&host.session(), host.printOutput().directory(), this);
+    QDockWidget* session
+        = addPanel(tr("Session"), QStringLiteral("sessionDock"), m_session, Qt::BottomDockWidgetArea);
+    tabifyDockWidget(traffic, session);
+    traffic->raise();
+    // A session that opens is what the user works on next.
+    connect(&host.session(), &CalibrationSession::opened, session, &QDockWidget::raise);
     connect(&host.journal(), &ModuleJournal::recorded, m_traffic, &TrafficPanel::addNote);
     connect(&host.stick(), &StickModule::loadRequested, this, &WorkbenchWindow::chooseStickFile);
 

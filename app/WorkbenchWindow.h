@@ -8,6 +8,7 @@ class QLabel;
 class QToolButton;
 class MenuStrip;
 class ServiceLogPanel;
+class SessionPanel;
 class TrafficPanel;
 
 // The bench's main window, named "MainWindow" because the module's dialogs
@@ -27,6 +28,7 @@ public:
     TrafficPanel* trafficPanel() const { return m_traffic; }
     ServiceLogPanel* serviceLogPanel() const { return m_log; }
     OtherModulesPanel* otherModulesPanel() const { return m_otherModules; }
+    SessionPanel* sessionPanel() const { return m_session; }
     // A file the host could not write, shown in a banner above the menu.
     void showFileFailure(QString const& message);
 
@@ -51,6 +53,7 @@ private:
     ServiceLogPanel* m_log = nullptr;
     QLabel* m_warning = nullptr;
     OtherModulesPanel* m_otherModules = nullptr;
+    SessionPanel* m_session = nullptr;
     QLabel* m_printed = nullptr;
     QToolButton* m_openPrints = nullptr;
     // The side and bottom docks keep their size when the window changes size:

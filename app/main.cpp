@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
 #include "app/HostEnvironment.h"
+#include "app/SessionReport.h"
 #include "app/WorkbenchWindow.h"
 #include "host/ModalWidget.h"
 #include "sim/InstrumentProfile.h"
@@ -124,6 +125,7 @@ int runHost(CommandLine const& line, bool headless)
     settings.outputDirectory = line.outputDirectory();
     settings.serialNumber = line.serialNumber();
     settings.saveAfterWrites = !headless;
+    settings.user = line.user();
     if (!host.setUp(settings))
         return startFailure(host.errorString(), headless);
 
@@ -162,6 +164,19 @@ int runHost(CommandLine const& line, bool headless)
     if (!host.stop() && status == HeadlessRunner::Success) {
         status = HeadlessRunner::Failure;
         error = host.errorString();
+    }
+    // Also after a failed run: what reached the nodes is in its session.
+    if (!line.sessionReport().isEmpty()) {
+        QString reportError;
+        if (!host.session().hasSession())
+            reportError = QStringLiteral("--session-report: no calibration session in this run; it opens with the "
+                                         "first action that changes the instrument");
+        else if (SessionReport::write(host.session().record(), line.sessionReport(), &reportError))
+            out() << "session report " << line.sessionReport() << '\n';
+        if (!reportError.isEmpty()) {
+            error = status == HeadlessRunner::Success ? reportError : error + QStringLiteral("; ") + reportError;
+            status = HeadlessRunner::Failure;
+        }
     }
     if (status != HeadlessRunner::Success)
         return fail(error.isEmpty() ? host.errorString() : error, status);

@@ -625,6 +625,18 @@ void tst_Workbench::failuresEndWithAClearMessage_data()
                                              << QStringList{QStringLiteral("--output"), QStringLiteral("@input"),
                                                     QStringLiteral("--export"), QStringLiteral("@output")}
                                              << 1 << QStringLiteral("cannot create the print folder");
+    QTest::newRow("revert-without-a-session") << QString() << QByteArray() << QByteArray()
+                                              << QStringList{QStringLiteral("--revert")} << 1
+                                              << QStringLiteral("--revert: no calibration session is open");
+    QTest::newRow("session-report-without-a-session")
+        << QString() << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("--session-report"), QStringLiteral("@report")} << 1
+        << QStringLiteral("no calibration session in this run");
+    QTest::newRow("session-report-in-a-missing-folder")
+        << QString() << QByteArray() << QByteArray()
+        << QStringList{QStringLiteral("--set"), QStringLiteral("U-mains Gain=1"), QStringLiteral("--session-report"),
+               QStringLiteral("@missing/report")}
+        << 1 << QStringLiteral("report.xml");
     QTest::newRow("unknown-option") << QString() << QByteArray() << QByteArray()
                                     << QStringList{QStringLiteral("--exprot"), QStringLiteral("@output")} << 2
                                     << QStringLiteral("unknown option '--exprot'");

@@ -1,0 +1,218 @@
+#include "app/SessionPanel.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/CalibrationSession.h"
+#include "app/SessionReport.h"
+
+namespace {
+
+// Values may also change by what the nodes answer: looked at again this often.
+constexpr int kRefreshMs = 1000;
+QString const kTimeFormat = QStringLiteral("hh:mm:ss");
+
+enum Column
+{
+    ColumnKey,
+    ColumnFound,
+    ColumnNow,
+    ColumnMark,
+    ColumnCount
+};
+
+} // namespace
+
+SessionPanel::SessionPanel(CalibrationSession* session, QString const& reportFolder, QWidget* parent)
+    : QWidget(parent)
+    , m_session(session)
+    , m_reportFolder(reportFolder)
+{
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("sessionStatus"));
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_table = new QTableWidget(0, ColumnCount, this);
+    m_table->setObjectName(QStringLiteral("sessionValues"));
+    m_table->setHorizontalHeaderLabels({tr("Key"), tr("As found"), tr("Now"), QString()});
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->horizontalHeader()->setSectionResizeMode(ColumnKey, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(ColumnMark, QHeaderView::ResizeToContents);
+
+    m_journal = new QPlainTextEdit(this);
+    m_journal->setObjectName(QStringLiteral("sessionJournal"));
+    m_journal->setReadOnly(true);
+    m_journal->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    m_revert = new QPushButton(tr("Revert to as-found"), this);
+    m_revert->setObjectName(QStringLiteral("revertToAsFound"));
+    m_report = new QPushButton(tr("Session report..."), this);
+    m_report->setObjectName(QStringLiteral("sessionReport"));
+    connect(m_revert, &QPushButton::clicked, this, &SessionPanel::revert);
+    connect(m_report, &QPushButton::clicked, this, &SessionPanel::saveReport);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(m_table);
+    splitter->addWidget(m_journal);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_status, 1);
+    buttons->addWidget(m_revert);
+    buttons->addWidget(m_report);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(kRefreshMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, &SessionPanel::refresh);
+    connect(m_session, &CalibrationSession::opened, this, [this] {
+        m_journal->clear();
+        m_journalShown = 0;
+        m_refreshTimer->start();
+        scheduleRefresh();
+    });
+    connect(m_session, &CalibrationSession::closed, this, [this] {
+        m_refreshTimer->stop();
+        scheduleRefresh();
+    });
+    // Journal lines of a write arrive while the bus is mid-send: drawn after it.
+    connect(m_session, &CalibrationSession::journalled, this, &SessionPanel::scheduleRefresh);
+    refresh();
+}
+
+SessionPanel::~SessionPanel() = default;
+
+void SessionPanel::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, &SessionPanel::refresh);
+}
+
+int SessionPanel::markedRows() const
+{
+    int marked = 0;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        if (!m_table->item(row, ColumnMark)->text().isEmpty())
+            ++marked;
+    }
+    return marked;
+}
+
+void SessionPanel::refresh()
+{
+    m_refreshPending = false;
+    SessionRecord const record = m_session->record();
+    bool const open = record.isOpen();
+    m_revert->setEnabled(open);
+    m_report->setEnabled(record.started.isValid());
+    if (!record.started.isValid()) {
+        m_status->setText(tr("No session yet: it opens when Calibration is switched on."));
+        m_table->setRowCount(0);
+        return;
+    }
+
+    QMap<int, QString> all = record.asFound;
+    for (auto it = record.asLeft.cbegin(); it != record.asLeft.cend(); ++it)
+        all.insert(it.key(), it.value());
+    m_table->setRowCount(all.size());
+    int row = 0;
+    int changed = 0;
+    QColor const band(255, 236, 179);
+    for (auto it = all.cbegin(); it != all.cend(); ++it, ++row) {
+        QString const found = record.asFound.value(it.key(), QStringLiteral("-"));
+        QString const now = record.asLeft.value(it.key(), QStringLiteral("-"));
+        bool const differs = found != now;
+        changed += differs ? 1 : 0;
+        QStringList const texts{SessionRecord::keyLabel(it.key()), found, now,
+                                differs ? QStringLiteral("\u25cf") : QString()};
+        for (int column = 0; column < ColumnCount; ++column) {
+            QTableWidgetItem* item = m_table->item(row, column);
+            if (item == nullptr) {
+                item = new QTableWidgetItem;
+                m_table->setItem(row, column, item);
+            }
+            item->setText(texts.at(column));
+            item->setTextAlignment(column == ColumnKey ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                                                       : int(Qt::AlignRight | Qt::AlignVCenter));
+            item->setBackground(differs ? QBrush(band) : QBrush());
+        }
+    }
+
+    QString const times = open
+        ? tr("open since %1").arg(record.started.toString(kTimeFormat))
+        : tr("%1 to %2").arg(record.started.toString(kTimeFormat), record.ended.toString(kTimeFormat));
+    m_status->setText(tr("Session by %1, %2: %3 of %4 values changed. Journal: %5")
+                          .arg(record.user, times)
+                          .arg(changed)
+                          .arg(all.size())
+                          .arg(record.journalFile));
+
+    if (m_journalShown > record.journal.size()) {
+        m_journal->clear();
+        m_journalShown = 0;
+    }
+    for (; m_journalShown < record.journal.size(); ++m_journalShown) {
+        SessionRecord::Entry const& entry = record.journal.at(m_journalShown);
+        m_journal->appendPlainText(QStringLiteral("%1  %2  %3")
+                                       .arg(entry.time.toString(QStringLiteral("hh:mm:ss.zzz")), entry.kind, entry.text));
+    }
+}
+
+void SessionPanel::revert()
+{
+    SessionRecord const record = m_session->record();
+    int differing = 0;
+    for (auto it = record.asFound.cbegin(); it != record.asFound.cend(); ++it)
+        differing += record.asLeft.value(it.key()) != it.value() ? 1 : 0;
+    if (differing == 0) {
+        QMessageBox::information(this, tr("Revert to as-found"), tr("Every value is as it was found."));
+        return;
+    }
+    QMessageBox::StandardButton const answer = QMessageBox::question(this, tr("Revert to as-found"),
+        tr("Write the %n value(s) found at %1 back to the nodes?", nullptr, differing)
+            .arg(record.started.toString(kTimeFormat)),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer != QMessageBox::Yes)
+        return;
+    QString error;
+    m_revert->setEnabled(false);
+    bool const reverted = m_session->revertToAsFound(window(), &error);
+    refresh();
+    if (!reverted)
+        QMessageBox::warning(this, tr("Revert to as-found"), tr("The values were not all written back:\n%1").arg(error));
+}
+
+void SessionPanel::saveReport()
+{
+    SessionRecord const record = m_session->record();
+    QString const suggested = QDir(m_reportFolder).filePath(
+        QStringLiteral("session-%1.pdf").arg(record.started.toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    QString const path = QFileDialog::getSaveFileName(this, tr("Session report"), suggested, tr("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SessionReport::write(record, path, &error))
+        QMessageBox::warning(this, tr("Session report"), error);
+    else
+        m_status->setText(tr("Report saved: %1").arg(path));
+}
