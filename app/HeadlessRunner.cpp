@@ -1,8 +1,10 @@
 #include "app/HeadlessRunner.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QDockWidget>
 #include <QDomDocument>
 #include <QElapsedTimer>
 #include <QFile>
@@ -114,9 +116,14 @@ int HeadlessRunner::run(QList<CommandLine::Action> const& actions, bool confirmA
         if (!ok)
             break;
     }
-    // The instrument is left as it was found, also after a failure.
-    if (!switchCalibrationOff() && ok)
+    // The instrument is left as it was found, also after a failure; a failure
+    // on the way out is told after the one that ended the run.
+    QString const first = m_error;
+    if (!switchCalibrationOff()) {
+        if (!ok && !first.isEmpty() && m_error != first)
+            m_error = first + QStringLiteral("; then ") + m_error;
         ok = false;
+    }
     m_out.flush();
     return ok ? Success : Failure;
 }
@@ -183,9 +190,11 @@ bool HeadlessRunner::checkHostFiles()
     QStringList const failures = m_host->takeFileFailures();
     if (failures.isEmpty())
         return true;
-    // Keep the first failure of the action itself; the files come after it.
-    if (!m_error.isEmpty())
+    // The first failure of the action itself leads; the files say why after it.
+    if (!m_error.isEmpty()) {
+        m_error += QStringLiteral("; ") + failures.join(QStringLiteral("; "));
         return false;
+    }
     return fail(failures.join(QStringLiteral("; ")));
 }
 
@@ -653,6 +662,20 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
         passOver(QStringLiteral("no print picture"));
     else if (window != nullptr && !grab(window->statusBar(), folder.filePath(QStringLiteral("print-folder.png"))))
         return false;
+
+    // The session these pictures were taken in, with what the run changed.
+    if (auto* dock = window != nullptr ? window->findChild<QDockWidget*>(QStringLiteral("sessionDock")) : nullptr) {
+        dock->raise();
+        DialogDriver::settle(kDialogSettleMs);
+        if (!grab(dock, folder.filePath(QStringLiteral("session.png"))))
+            return false;
+        if (auto* changedOnly = dock->findChild<QCheckBox*>(QStringLiteral("sessionChangedOnly"))) {
+            changedOnly->setChecked(true);
+            if (!grab(dock, folder.filePath(QStringLiteral("session-changed.png"))))
+                return false;
+            changedOnly->setChecked(false);
+        }
+    }
     return true;
 }
 

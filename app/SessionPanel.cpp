@@ -1,5 +1,6 @@
 #include "app/SessionPanel.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -40,7 +41,6 @@ SessionPanel::SessionPanel(CalibrationSession* session, QString const& reportFol
 {
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("sessionStatus"));
-    m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_table = new QTableWidget(0, ColumnCount, this);
@@ -50,14 +50,18 @@ SessionPanel::SessionPanel(CalibrationSession* session, QString const& reportFol
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(ColumnKey, QHeaderView::Stretch);
-    m_table->horizontalHeader()->setSectionResizeMode(ColumnMark, QHeaderView::ResizeToContents);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     m_journal = new QPlainTextEdit(this);
     m_journal->setObjectName(QStringLiteral("sessionJournal"));
     m_journal->setReadOnly(true);
     m_journal->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
+    m_changedOnly = new QCheckBox(tr("Changed only"), this);
+    m_changedOnly->setObjectName(QStringLiteral("sessionChangedOnly"));
+    connect(m_changedOnly, &QCheckBox::toggled, this, &SessionPanel::refresh);
     m_revert = new QPushButton(tr("Revert to as-found"), this);
     m_revert->setObjectName(QStringLiteral("revertToAsFound"));
     m_report = new QPushButton(tr("Session report..."), this);
@@ -68,11 +72,12 @@ SessionPanel::SessionPanel(CalibrationSession* session, QString const& reportFol
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(m_journal);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
+    buttons->addWidget(m_changedOnly);
     buttons->addWidget(m_revert);
     buttons->addWidget(m_report);
     auto* layout = new QVBoxLayout(this);
@@ -124,6 +129,7 @@ void SessionPanel::refresh()
     SessionRecord const record = m_session->record();
     bool const open = record.isOpen();
     m_revert->setEnabled(open);
+    m_table->horizontalHeaderItem(ColumnNow)->setText(open ? tr("Now") : tr("As left"));
     m_report->setEnabled(record.started.isValid());
     if (!record.started.isValid()) {
         m_status->setText(tr("No session yet: it opens when Calibration is switched on."));
@@ -134,15 +140,18 @@ void SessionPanel::refresh()
     QMap<int, QString> all = record.asFound;
     for (auto it = record.asLeft.cbegin(); it != record.asLeft.cend(); ++it)
         all.insert(it.key(), it.value());
-    m_table->setRowCount(all.size());
-    int row = 0;
     int changed = 0;
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        changed += record.asFound.value(it.key(), QStringLiteral("-")) != record.asLeft.value(it.key(), QStringLiteral("-")) ? 1 : 0;
+    m_table->setRowCount(m_changedOnly->isChecked() ? changed : all.size());
+    int row = 0;
     QColor const band(255, 236, 179);
-    for (auto it = all.cbegin(); it != all.cend(); ++it, ++row) {
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
         QString const found = record.asFound.value(it.key(), QStringLiteral("-"));
         QString const now = record.asLeft.value(it.key(), QStringLiteral("-"));
         bool const differs = found != now;
-        changed += differs ? 1 : 0;
+        if (!differs && m_changedOnly->isChecked())
+            continue;
         QStringList const texts{SessionRecord::keyLabel(it.key()), found, now,
                                 differs ? QStringLiteral("\u25cf") : QString()};
         for (int column = 0; column < ColumnCount; ++column) {
@@ -156,21 +165,24 @@ void SessionPanel::refresh()
                                                        : int(Qt::AlignRight | Qt::AlignVCenter));
             item->setBackground(differs ? QBrush(band) : QBrush());
         }
+        ++row;
     }
 
     QString const times = open
         ? tr("open since %1").arg(record.started.toString(kTimeFormat))
         : tr("%1 to %2").arg(record.started.toString(kTimeFormat), record.ended.toString(kTimeFormat));
-    m_status->setText(tr("Session by %1, %2: %3 of %4 values changed. Journal: %5")
+    m_status->setText(tr("Session by %1, %2: %3 of %4 values changed")
                           .arg(record.user, times)
                           .arg(changed)
-                          .arg(all.size())
-                          .arg(record.journalFile));
+                          .arg(all.size()));
+    m_status->setToolTip(tr("Journal: %1").arg(record.journalFile));
 
     if (m_journalShown > record.journal.size()) {
         m_journal->clear();
         m_journalShown = 0;
     }
+    if (m_journalShown == 0)
+        m_journal->appendPlainText(tr("Journal file: %1").arg(record.journalFile));
     for (; m_journalShown < record.journal.size(); ++m_journalShown) {
         SessionRecord::Entry const& entry = record.journal.at(m_journalShown);
         m_journal->appendPlainText(QStringLiteral("%1  %2  %3")
@@ -189,8 +201,9 @@ void SessionPanel::revert()
         return;
     }
     QMessageBox::StandardButton const answer = QMessageBox::question(this, tr("Revert to as-found"),
-        tr("Write the %n value(s) found at %1 back to the nodes?", nullptr, differing)
-            .arg(record.started.toString(kTimeFormat)),
+        tr("Values that differ from those found at %1: %2.\nWrite the values found back to the nodes?")
+            .arg(record.started.toString(kTimeFormat))
+            .arg(differing),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     if (answer != QMessageBox::Yes)
         return;
@@ -214,5 +227,5 @@ void SessionPanel::saveReport()
     if (!SessionReport::write(record, path, &error))
         QMessageBox::warning(this, tr("Session report"), error);
     else
-        m_status->setText(tr("Report saved: %1").arg(path));
+        m_journal->appendPlainText(tr("Report saved: %1").arg(path));
 }

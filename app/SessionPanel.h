@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class CalibrationSession;
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -37,6 +38,7 @@ private:
     QLabel* m_status = nullptr;
     QTableWidget* m_table = nullptr;
     QPlainTextEdit* m_journal = nullptr;
+    QCheckBox* m_changedOnly = nullptr;
     QPushButton* m_revert = nullptr;
     QPushButton* m_report = nullptr;
     QTimer* m_refreshTimer = nullptr;
