@@ -7,6 +7,8 @@ namespace {
 enum Target
 {
     TargetHelp,
+    TargetVersion,
+    TargetLanguage,
     TargetHeadless,
     TargetProfile,
     TargetInstrument,
@@ -45,6 +47,9 @@ struct OptionRow
 
 constexpr OptionRow kOptions[] = {
     {"help", nullptr, TargetHelp, "Show this help."},
+    {"version", nullptr, TargetVersion, "Show the program's version and exit."},
+    {"language", "CODE", TargetLanguage,
+        "Language of the module and the window, e.g. de; en shows the texts untranslated. Default: the system's."},
     {"list-profiles", nullptr, TargetListProfiles, "List the simulated instruments, one per line, name first."},
     {"profile", "NAME", TargetProfile, "The simulated instrument (default: the fullest general one)."},
     {"instrument", "FILE", TargetInstrument,
@@ -189,7 +194,7 @@ bool CommandLine::parse(QStringList const& arguments)
 bool CommandLine::apply(int option, QString const& value)
 {
     auto const target = static_cast<Target>(option);
-    if (target != TargetHelp && target != TargetHeadless && target != TargetListProfiles && target != TargetPrintInfo
+    if (target != TargetHelp && target != TargetVersion && target != TargetHeadless && target != TargetListProfiles && target != TargetPrintInfo
         && target != TargetRevert && value.isEmpty()) {
         m_error = QStringLiteral("an option was given an empty value (see --help)");
         return false;
@@ -197,6 +202,12 @@ bool CommandLine::apply(int option, QString const& value)
     switch (target) {
     case TargetHelp:
         m_help = true;
+        return true;
+    case TargetVersion:
+        m_version = true;
+        return true;
+    case TargetLanguage:
+        m_language = value;
         return true;
     case TargetHeadless:
         m_headless = true;

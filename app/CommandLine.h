@@ -36,6 +36,9 @@ public:
     QString errorString() const { return m_error; }
 
     bool helpRequested() const { return m_help; }
+    bool versionRequested() const { return m_version; }
+    // The --language code; empty: the system's.
+    QString language() const { return m_language; }
     // Headless because asked for or because an action was given.
     bool headless() const
     {
@@ -69,6 +72,8 @@ private:
 
     QString m_error;
     bool m_help = false;
+    bool m_version = false;
+    QString m_language;
     bool m_headless = false;
     QString m_profile;
     QString m_instrument;

@@ -199,6 +199,10 @@ int main(int argc, char** argv)
         out() << CommandLine::helpText();
         return 0;
     }
+    if (line.versionRequested()) {
+        out() << "loncal-workbench " << LONCAL_VERSION << " (Qt " << qVersion() << ")\n";
+        return 0;
+    }
 
     // Actions run headless even where a display exists.
     bool const headless = line.headless() || !hasDisplay();
