@@ -239,7 +239,7 @@ void CalibrationSession::onServiceLogged(QString const& text)
 void CalibrationSession::onBusRecord(LonSimulator::Record const& record)
 {
     // Sends come from the GUI thread; deliveries from the simulator's are not ours.
-    if (record.kind != LonSimulator::Record::Send || !isOpen() || QThread::currentThread() != thread())
+    if (record.kind != LonSimulator::Record::Send || QThread::currentThread() != thread() || !isOpen())
         return;
     // Called while the simulator holds its lock: nothing here may call it.
     unsigned short const pollId = LonSimulator::pollIdForWrite(record.nvId);
