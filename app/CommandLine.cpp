@@ -46,7 +46,7 @@ struct OptionRow
 };
 
 constexpr OptionRow kOptions[] = {
-    {"help", nullptr, TargetHelp, "Show this help."},
+    {"help", nullptr, TargetHelp, "Show this help and exit (also -h)."},
     {"version", nullptr, TargetVersion, "Show the program's version and exit."},
     {"language", "CODE", TargetLanguage,
         "Language of the module and the window, e.g. de; en shows the texts untranslated. Default: the system's."},
@@ -56,7 +56,8 @@ constexpr OptionRow kOptions[] = {
         "Node memory file (JSON); created from the profile when missing. Default: in the user's data folder."},
     {"config", "FILE", TargetConfig, "Configuration store file. Default: in the user's data folder."},
     {"log", "FILE", TargetLog, "Service log file. Default: in the user's data folder."},
-    {"plugin", "FILE", TargetPlugin, "Plug-in file to load. Default: the one beside the program."},
+    {"plugin", "FILE", TargetPlugin,
+        "Plug-in file to load. Default: the one beside the program, else the installed one (see Files below)."},
     {"faults", "LIST", TargetFaults,
         "Faults of the simulated instrument, e.g. loss=0.5,short=0x1375,failwrites,latency=5,seed=3."},
     {"stick", "DIR", TargetStick,
@@ -68,9 +69,10 @@ constexpr OptionRow kOptions[] = {
     {"session-report", "FILE.pdf", TargetSessionReport,
         "After the run, the PDF report of its calibration session: identity, user, times, values as found and as "
         "left, the journal."},
-    {"headless", nullptr, TargetHeadless, "Open no window; without actions, run the lifecycle once and exit."},
+    {"headless", nullptr, TargetHeadless,
+        "Open no window; without actions, run the lifecycle once, print a summary and exit."},
     {"export", "FILE", TargetExport, "Poll every node and write the calibration document."},
-    {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog."},
+    {"import", "FILE", TargetImport, "Load a calibration document through the module's load dialog (needs --confirm)."},
     {"load-from-stick", "FILE", TargetLoadFromStick,
         "As --import, but the way a person loads: Info, \"Load from USB-Stick\", FILE chosen on the stick."},
     {"confirm", "all|none", TargetConfirm, "Answer every load prompt with Confirm (all) or Skip (none)."},
@@ -89,7 +91,24 @@ constexpr OptionRow kOptions[] = {
         "2 unreadable."},
     {"type", "MENU/FIELD=NUMBER", TargetType,
         "Switch calibration on, open MENU's dialog and type NUMBER into FIELD as a person would."},
-    {"screenshots", "DIR", TargetScreenshots, "PNG images of the window, the service menu and every dialog."},
+    {"screenshots", "DIR", TargetScreenshots,
+        "PNG images of the window, the service menu, every dialog of the instrument, the stick chooser and the "
+        "Session panel."},
+};
+
+// Where the installed files are, for --help.
+struct FileRow
+{
+    char const* place;
+    char const* help;
+};
+
+constexpr FileRow kFiles[] = {
+    {".", "a plug-in " LONCAL_PLUGIN_FILE " here comes first (the build folder)"},
+    {LONCAL_PLUGIN_RELATIVE_DIR "/", "the installed plug-in " LONCAL_PLUGIN_FILE " and the host library liblonhost.so"},
+    {LONCAL_TRANSLATIONS_RELATIVE_DIR "/", "loncal_CODE.qm, the translations --language loads"},
+    {LONCAL_INSTALL_DOCDIR "/", "README.md, docs/, copyright"},
+    {"~/.local/share/loncal-workbench/", "node memory, configuration, service log, stick and prints, unless given"},
 };
 
 struct ActionRow
@@ -307,6 +326,9 @@ QString CommandLine::helpText()
             left += QLatin1Char(' ') + QLatin1String(row.valueName);
         stream << "  " << left.leftJustified(26) << ' ' << row.help << '\n';
     }
+    stream << "\nFiles (relative paths start at the program's folder):\n";
+    for (FileRow const& row : kFiles)
+        stream << "  " << QString::fromLatin1(row.place).leftJustified(34) << ' ' << row.help << '\n';
     stream.flush();
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include "host/IModule.h"
 
@@ -29,7 +30,19 @@ IModule* PluginLoader::instantiate()
     return entry != nullptr ? entry() : nullptr;
 }
 
+QStringList PluginLoader::searchPaths(QString const& programDir)
+{
+    QDir const dir(programDir);
+    QString const file = QStringLiteral(LONCAL_PLUGIN_FILE);
+    return {dir.filePath(file), QDir::cleanPath(dir.filePath(QStringLiteral(LONCAL_PLUGIN_RELATIVE_DIR "/") + file))};
+}
+
 QString PluginLoader::defaultPath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(LONCAL_PLUGIN_FILE));
+    QStringList const paths = searchPaths(QCoreApplication::applicationDirPath());
+    for (QString const& path : paths) {
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return paths.first();
 }

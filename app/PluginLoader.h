@@ -2,6 +2,7 @@
 
 #include <QLibrary>
 #include <QString>
+#include <QStringList>
 
 class IModule;
 
@@ -18,10 +19,13 @@ public:
     // A new module object owned by the caller, or null.
     IModule* instantiate();
 
-    // The plug-in file beside the running program.
+    // The plug-in beside the running program (the build tree), else the
+    // installed one relative to it; the first when neither exists.
     static QString defaultPath();
 
 private:
+    static QStringList searchPaths(QString const& programDir);
+
     QLibrary m_library;
     QString m_error;
 };

@@ -1,4 +1,6 @@
 #include <QLibrary>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "host/HWConfiguration.h"
@@ -17,6 +19,8 @@ private slots:
     void dependencyTable();
     void suitability_data();
     void suitability();
+    void workbenchFindsPlugin_data();
+    void workbenchFindsPlugin();
 
 private:
     IModule* instantiate();
@@ -102,6 +106,67 @@ void tst_PluginLoader::suitability()
     QCOMPARE(module->isConfigurationSuitable(), suitableWithoutHvDc);
     HWConfiguration::setHvDcControlEnabled(true);
     QCOMPARE(module->isConfigurationSuitable(), suitableWithHvDc);
+}
+
+void tst_PluginLoader::workbenchFindsPlugin_data()
+{
+    QTest::addColumn<bool>("beside");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("override");
+    QTest::addColumn<QString>("expected"); // the plug-in the run names, in the tree
+
+    QString const installed = QStringLiteral("bin/" LONCAL_PLUGIN_RELATIVE_DIR "/libLonCalibration.so");
+    QTest::newRow("build tree: beside the program") << true << false << false << "bin/libLonCalibration.so";
+    QTest::newRow("installed tree") << false << true << false << installed;
+    QTest::newRow("beside comes first") << true << true << false << "bin/libLonCalibration.so";
+    QTest::newRow("--plugin overrides both") << true << true << true << "other/libLonCalibration.so";
+    QTest::newRow("none: the error names the first place") << false << false << false << "bin/libLonCalibration.so";
+}
+
+// A copy of the built workbench in a tree of its own, with the plug-in in the
+// places the row names: which one does a headless run load?
+void tst_PluginLoader::workbenchFindsPlugin()
+{
+    QFETCH(bool, beside);
+    QFETCH(bool, installed);
+    QFETCH(bool, override);
+    QFETCH(QString, expected);
+
+    QTemporaryDir tree;
+    QVERIFY(tree.isValid());
+    QDir const root(tree.path());
+    QString const pluginDir = QDir::cleanPath(root.filePath(QStringLiteral("bin/" LONCAL_PLUGIN_RELATIVE_DIR)));
+    for (QString const& dir : {root.filePath(QStringLiteral("bin")), pluginDir, root.filePath(QStringLiteral("other"))})
+        QVERIFY(QDir().mkpath(dir));
+    QString const program = root.filePath(QStringLiteral("bin/loncal-workbench"));
+    QVERIFY(QFile::copy(QStringLiteral(LONCAL_WORKBENCH_PATH), program));
+    QString const plugin = QStringLiteral(LONCAL_PLUGIN_PATH);
+    QString const fileName = QFileInfo(plugin).fileName();
+    if (beside)
+        QVERIFY(QFile::copy(plugin, root.filePath(QStringLiteral("bin/") + fileName)));
+    if (installed)
+        QVERIFY(QFile::copy(plugin, QDir(pluginDir).filePath(fileName)));
+
+    QStringList arguments{QStringLiteral("--headless")};
+    for (char const* option : {"instrument", "config", "log", "stick", "output"})
+        arguments << QStringLiteral("--") + QLatin1String(option) << root.filePath(QLatin1String(option));
+    if (override) {
+        QVERIFY(QFile::copy(plugin, root.filePath(QStringLiteral("other/") + fileName)));
+        arguments << QStringLiteral("--plugin") << root.filePath(QStringLiteral("other/") + fileName);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("data")));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(program, arguments);
+    QVERIFY(run.waitForFinished(60000));
+    QString const output = QString::fromLocal8Bit(run.readAllStandardOutput() + run.readAllStandardError());
+
+    QString const expectedPath = QDir::cleanPath(root.filePath(expected));
+    bool const found = beside || installed || override;
+    QCOMPARE(run.exitCode(), found ? 0 : 1);
+    QVERIFY2(output.contains(found ? QStringLiteral("plug-in     ") + expectedPath : expectedPath), qPrintable(output));
 }
 
 QTEST_MAIN(tst_PluginLoader)

@@ -4,7 +4,7 @@
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Debian packages the build and the tests need.
-REQUIRED_PACKAGES=(cmake ninja-build g++ make pkg-config qtbase5-dev libqt5svg5-dev qttools5-dev-tools poppler-utils)
+REQUIRED_PACKAGES=(cmake ninja-build g++ make pkg-config qtbase5-dev libqt5svg5-dev qttools5-dev-tools qttools5-dev poppler-utils)
 
 ensure_packages() {
     local missing=()
