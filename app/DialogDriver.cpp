@@ -9,12 +9,6 @@
 
 #include "host/DialogWindow.h"
 
-namespace {
-
-QString const kOk = QStringLiteral("Ok");
-
-} // namespace
-
 DialogDriver::DialogDriver(QWidget* mainWindow)
     : m_mainWindow(mainWindow)
 { }
@@ -60,7 +54,8 @@ void DialogDriver::dismiss(DialogWindow* dialog)
         return;
     QAbstractButton* choice = nullptr;
     for (QAbstractButton* button : {guard->acceptButton(), guard->rejectButton()}) {
-        if (button != nullptr && button->text() == kOk)
+        // The module shows "Ok" translated, so compare with what it shows.
+        if (button != nullptr && button->text() == QCoreApplication::translate("Dialog", "Ok"))
             choice = button;
     }
     if (choice == nullptr)

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
@@ -11,10 +12,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTextStream>
 
 #include "app/DialogDriver.h"
@@ -46,11 +47,10 @@ constexpr int kDialogSettleMs = 300;
 // No real load has more prompts than the catalogue has values.
 constexpr int kMaxPrompts = 1000;
 
-QString const kLoad = QStringLiteral("Load");
 constexpr int kCalibrationPosition = 2;
+// Menu titles as given on the command line; the module shows them translated.
 QString const kInfo = QStringLiteral("Info");
 QString const kVlf = QStringLiteral("VLF");
-QString const kWarning = QStringLiteral("Warning");
 // The state machine's states around a set point: ready for HV, and back.
 constexpr NVT_FU_STATE kPreparedState = 3;
 constexpr NVT_FU_STATE kIdleState = 2;
@@ -62,6 +62,12 @@ QString fileNamePart(QString const& title)
     part.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("-"));
     part.remove(QRegularExpression(QStringLiteral("^-+|-+$")));
     return part.isEmpty() ? QStringLiteral("dialog") : part;
+}
+
+// What the module shows for a source text it translates in the context.
+QString shownText(char const* context, QString const& text)
+{
+    return QCoreApplication::translate(context, text.toUtf8().constData());
 }
 
 } // namespace
@@ -626,7 +632,8 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
         QPointer<DialogWindow> load = driver.findShown(StickLoad::title);
         if (load && !grab(load, folder.filePath(QStringLiteral("stick-load-summary.png"))))
             return false;
-        if (load && load->acceptButton() != nullptr && load->acceptButton()->text() == kLoad) {
+        if (load && load->acceptButton() != nullptr
+            && load->acceptButton()->text() == QCoreApplication::translate("Menu", "Load")) {
             DialogDriver::press(load->acceptButton());
             if (load && !load->isHidden() && !grab(load, folder.filePath(QStringLiteral("stick-load-prompt.png"))))
                 return false;
@@ -684,7 +691,9 @@ MenuSegment* HeadlessRunner::menuButton(QString const& title) const
     MenuSegment* found = nullptr;
     for (int position : m_menu->positions()) {
         auto* segment = qobject_cast<MenuSegment*>(m_menu->segmentAt(position));
-        if (segment != nullptr && !segment->isToggle() && segment->title() == title)
+        // The host's menu may show the title as given or translated.
+        if (segment != nullptr && !segment->isToggle()
+            && (segment->title() == title || segment->title() == shownText("Menu", title)))
             found = segment;
     }
     return found;
@@ -747,7 +756,7 @@ DialogWindow* HeadlessRunner::openFromMenu(QString const& title)
     DialogDriver::settle(kDialogSettleMs);
     m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
     DialogDriver::settle(kDialogSettleMs);
-    DialogWindow* dialog = driver.findShown(title);
+    DialogWindow* dialog = driver.findShown(shownText("Menu", title));
     if (dialog == nullptr || before.contains(dialog)) {
         fail(QStringLiteral("\"%1\" opened no dialog").arg(title));
         return nullptr;
@@ -833,8 +842,8 @@ bool HeadlessRunner::vlfSetPoint(QString const& switchLabel)
                 DialogDriver::press(uNom);
                 // Above the present nominal voltage the module asks first.
                 DialogDriver driver(m_mainWindow);
-                if (DialogWindow* warning = driver.findShown(kWarning)) {
-                    m_out << kWarning << ": " << warning->message() << '\n';
+                if (DialogWindow* warning = driver.findShown(QCoreApplication::translate("Dialog", "Warning"))) {
+                    m_out << warning->title() << ": " << warning->message() << '\n';
                     DialogDriver::press(warning->acceptButton());
                 }
                 int const setPoints = m_host->journal().lines().filter(QStringLiteral("dc-callback: set")).size();
@@ -888,7 +897,10 @@ bool HeadlessRunner::pressButton(QString const& menuAndButton)
         return false;
     QAbstractButton* button = nullptr;
     for (QAbstractButton* candidate : {dialog->acceptButton(), dialog->rejectButton()}) {
-        if (candidate != nullptr && candidate->text() == text)
+        // Named as in English; shown as given (untranslated) or translated.
+        if (candidate != nullptr
+            && (candidate->text() == text || candidate->text() == shownText("Dialog", text)
+                || candidate->text() == shownText("Menu", text)))
             button = candidate;
     }
     bool const pressed = DialogDriver::press(button);

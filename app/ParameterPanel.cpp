@@ -18,8 +18,8 @@ struct ParameterRow
 };
 
 constexpr ParameterRow kRows[] = {
-    {ParamServiceMode, "56 Service mode", 0, 1},
-    {ParamVlfCalibrationStep, "7 VLF calibration step", 0, 255},
+    {ParamServiceMode, QT_TRANSLATE_NOOP("ParameterPanel", "56 Service mode"), 0, 1},
+    {ParamVlfCalibrationStep, QT_TRANSLATE_NOOP("ParameterPanel", "7 VLF calibration step"), 0, 255},
 };
 
 } // namespace

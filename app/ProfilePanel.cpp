@@ -1,5 +1,6 @@
 #include "app/ProfilePanel.h"
 
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,7 +15,8 @@ namespace {
 
 QString yesNo(bool value)
 {
-    return value ? QObject::tr("yes") : QObject::tr("no");
+    return value ? QCoreApplication::translate("ProfilePanel", "yes")
+                 : QCoreApplication::translate("ProfilePanel", "no");
 }
 
 QLabel* valueLabel(QString const& text, QWidget* parent)

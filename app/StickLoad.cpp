@@ -1,6 +1,7 @@
 #include "app/StickLoad.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QList>
 #include <QPointer>
 
@@ -16,8 +17,6 @@ constexpr int kAnswerTimeoutMs = 5000;
 constexpr int kWriteSettleMs = 400;
 // No real load has more prompts than the catalogue has values.
 constexpr int kMaxPrompts = 1000;
-
-QString const kLoad = QStringLiteral("Load");
 
 } // namespace
 
@@ -49,7 +48,8 @@ StickLoad::Outcome StickLoad::run(HostEnvironment& host, QWidget* mainWindow, QS
         return Outcome::Invalid;
     }
     QAbstractButton* load = dialog->acceptButton();
-    if (load == nullptr || load->text() != kLoad) {
+    // "Load" is shown translated; the title and the summary are not.
+    if (load == nullptr || load->text() != QCoreApplication::translate("Menu", "Load")) {
         DialogDriver::dismiss(dialog);
         return Outcome::NothingToDo;
     }

@@ -50,8 +50,10 @@ RecordRow const& recordRow(LonSimulator::Record::Kind kind)
 }
 
 // Menu texts of the filter, by TrafficPanel::Kind.
-constexpr char const* kKindNames[TrafficPanel::KindCount]
-    = {"Registrations", "Polls", "Answers", "Measurements", "Writes", "Module status", "Other modules"};
+constexpr char const* kKindNames[TrafficPanel::KindCount] = {QT_TRANSLATE_NOOP("TrafficPanel", "Registrations"),
+    QT_TRANSLATE_NOOP("TrafficPanel", "Polls"), QT_TRANSLATE_NOOP("TrafficPanel", "Answers"),
+    QT_TRANSLATE_NOOP("TrafficPanel", "Measurements"), QT_TRANSLATE_NOOP("TrafficPanel", "Writes"),
+    QT_TRANSLATE_NOOP("TrafficPanel", "Module status"), QT_TRANSLATE_NOOP("TrafficPanel", "Other modules")};
 
 struct ColumnRow
 {
@@ -59,7 +61,10 @@ struct ColumnRow
     int width; // in characters; the last column takes the rest
 };
 
-constexpr ColumnRow kColumns[] = {{"Time", 9}, {"Dir", 4}, {"Node", 5}, {"Index", 6}, {"Kind", 14}, {"Bytes", 0}};
+constexpr ColumnRow kColumns[]
+    = {{QT_TRANSLATE_NOOP("TrafficPanel", "Time"), 9}, {QT_TRANSLATE_NOOP("TrafficPanel", "Dir"), 4},
+        {QT_TRANSLATE_NOOP("TrafficPanel", "Node"), 5}, {QT_TRANSLATE_NOOP("TrafficPanel", "Index"), 6},
+        {QT_TRANSLATE_NOOP("TrafficPanel", "Kind"), 14}, {QT_TRANSLATE_NOOP("TrafficPanel", "Bytes"), 0}};
 
 // On the first cell of each row: "kind:node" for the filter (node empty when
 // the row concerns no node), and the kind alone for trimming.

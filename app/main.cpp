@@ -1,10 +1,14 @@
 // loncal-workbench: runs the calibration plug-in on the stand-in host and a
 // simulated instrument, in a window or headless from the command line.
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
+#include <QTranslator>
 #include <atomic>
 #include <csignal>
 
@@ -71,6 +75,71 @@ void quitOnSignals(QObject* context)
     poll->start(kSignalPollMs);
 }
 
+// Installed beside bin/ first, so a build folder never shadows the package.
+QStringList translationFolders()
+{
+    QStringList folders{QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(LONCAL_TRANSLATIONS_RELATIVE_DIR))};
+#ifdef LONCAL_TRANSLATIONS_BUILD_DIR
+    folders << QStringLiteral(LONCAL_TRANSLATIONS_BUILD_DIR);
+#endif
+    return folders;
+}
+
+QString knownLanguages(QStringList const& folders)
+{
+    QStringList codes{QStringLiteral("en")};
+    for (QString const& folder : folders) {
+        for (QString const& file : QDir(folder).entryList({QStringLiteral("loncal_*.qm")}, QDir::Files)) {
+            QString const code = file.mid(7, file.size() - 10);
+            if (!codes.contains(code))
+                codes << code;
+        }
+    }
+    codes.sort();
+    return codes.join(QStringLiteral(", "));
+}
+
+// The module's texts and the window's in the language asked for (empty: the
+// system's), loaded before the module starts so its first dialog is right.
+// Only a language asked for by name may fail; English is the source itself.
+bool installTranslations(QString const& code, QString* error)
+{
+    bool const asked = !code.isEmpty();
+    QLocale const locale = asked ? QLocale(code) : QLocale::system();
+    if (asked && locale.language() == QLocale::C) {
+        *error = QStringLiteral("--language: '%1' is not a language code (known: %2)")
+                     .arg(code, knownLanguages(translationFolders()));
+        return false;
+    }
+    QLocale::setDefault(locale);
+    if (locale.language() == QLocale::English || locale.language() == QLocale::C)
+        return true;
+
+    auto* texts = new QTranslator(QCoreApplication::instance());
+    bool found = false;
+    for (QString const& folder : translationFolders()) {
+        found = texts->load(locale, QStringLiteral("loncal"), QStringLiteral("_"), folder);
+        if (found)
+            break;
+    }
+    if (!found) {
+        delete texts;
+        if (asked)
+            *error = QStringLiteral("--language: no translation for '%1' (known: %2)")
+                         .arg(code, knownLanguages(translationFolders()));
+        return !asked;
+    }
+    QCoreApplication::installTranslator(texts);
+    // Qt's own dialogs (file chooser, message boxes) follow where Qt has the language.
+    auto* qtTexts = new QTranslator(QCoreApplication::instance());
+    if (qtTexts->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
+    return true;
+}
+
 bool hasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -89,7 +158,7 @@ QString knownProfiles()
 void showStartFailure(QString const& message)
 {
     QMessageBox::critical(nullptr, QStringLiteral("loncal-workbench"),
-                          QStringLiteral("The workbench cannot start:\n%1").arg(message));
+        QCoreApplication::translate("WorkbenchWindow", "The workbench cannot start:\n%1").arg(message));
 }
 
 int startFailure(QString const& message, bool headless)
@@ -218,6 +287,9 @@ int main(int argc, char** argv)
     font.setPointSize(kDialogFontPoints);
     font.setStretch(QFont::SemiCondensed);
     QApplication::setFont(font);
+    QString languageError;
+    if (!installTranslations(line.language(), &languageError))
+        return fail(languageError, kUsageError);
 
     if (!line.diffFiles().isEmpty()) {
         QString error;

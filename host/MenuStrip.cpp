@@ -1,5 +1,7 @@
 #include "MenuStrip.h"
 
+#include <QCoreApplication>
+
 #include <QHBoxLayout>
 
 #include "MenuSegment.h"
@@ -58,6 +60,11 @@ void MenuStrip::setToggleState(int position, ToggleStates state, int flags)
         segment->setToggleState(state);
 }
 
+QString MenuStrip::shownTitle(char const* title)
+{
+    return title == nullptr || *title == '\0' ? QString() : QCoreApplication::translate("Menu", title);
+}
+
 ISegment* MenuStrip::createButton(char const* title, QString const& iconPath, bool enabled, int style,
                                   QStringList const& extra, int kind)
 {
@@ -65,7 +72,8 @@ ISegment* MenuStrip::createButton(char const* title, QString const& iconPath, bo
     Q_UNUSED(extra)
     Q_UNUSED(kind)
     // Parented at once, so a segment that is never placed cannot leak as a window.
-    auto* segment = new MenuSegment(QString::fromUtf8(title ? title : ""), QString(), iconPath, false, ToggleOff, this);
+    // The module hands its titles over untranslated, marked for the "Menu" context; the strip shows them translated.
+    auto* segment = new MenuSegment(shownTitle(title), QString(), iconPath, false, ToggleOff, this);
     segment->hide();
     segment->setEnabled(enabled);
     return segment;
@@ -80,8 +88,8 @@ ISegment* MenuStrip::createToggle(char const* offTitle, char const* onTitle, int
     Q_UNUSED(offExtra)
     Q_UNUSED(onExtra)
     Q_UNUSED(group)
-    const QString off = QString::fromUtf8(offTitle ? offTitle : "");
-    QString on = QString::fromUtf8(onTitle ? onTitle : "");
+    const QString off = shownTitle(offTitle);
+    QString on = shownTitle(onTitle);
     if (on.isEmpty())
         on = off;
     auto* segment = new MenuSegment(off, on, iconPath, true, initial, this);

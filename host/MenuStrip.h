@@ -48,6 +48,7 @@ public:
     void clear();
 
 private:
+    static QString shownTitle(char const* title);
     void rebuild();
 
     QHBoxLayout* m_layout = nullptr;

@@ -31,7 +31,8 @@ enum Position
 };
 
 // Buttons that open a node's dialog, enabled while calibration is on and the
-// service mode allows it; created when the node exists.
+// service mode allows it; created when the node exists. Titles are marked for
+// the translation tools: the host's menu translates them in the context "Menu".
 struct NodeButton
 {
     int position;
@@ -40,11 +41,11 @@ struct NodeButton
     unsigned char node;
 };
 
-constexpr NodeButton kPsuButton{PosPsu, "PSU", "calibrationpsu.svg", 18};
-constexpr NodeButton kIsoButton{PosIsoOrHvDcConfiguration, "ISO", "calibrationiso.svg", 22};
-constexpr NodeButton kBurnerButton{PosBurner, "Burner", "calibrationbrn.svg", 27};
-constexpr NodeButton kSurgeButton{PosSurge, "Surge Counters", "CalibrationSUR.svg", 20};
-constexpr NodeButton kVlfButton{PosVlf, "VLF", "calibrationvlf.svg", 28};
+constexpr NodeButton kPsuButton{PosPsu, QT_TRANSLATE_NOOP("Menu", "PSU"), "calibrationpsu.svg", 18};
+constexpr NodeButton kIsoButton{PosIsoOrHvDcConfiguration, QT_TRANSLATE_NOOP("Menu", "ISO"), "calibrationiso.svg", 22};
+constexpr NodeButton kBurnerButton{PosBurner, QT_TRANSLATE_NOOP("Menu", "Burner"), "calibrationbrn.svg", 27};
+constexpr NodeButton kSurgeButton{PosSurge, QT_TRANSLATE_NOOP("Menu", "Surge Counters"), "CalibrationSUR.svg", 20};
+constexpr NodeButton kVlfButton{PosVlf, QT_TRANSLATE_NOOP("Menu", "VLF"), "calibrationvlf.svg", 28};
 
 // The positions the calibration state enables, in the order they are switched.
 constexpr int kNodePositions[] = {PosPsu, PosCascades, PosBurner, PosSurge, PosVlf};
@@ -110,21 +111,24 @@ MenuResult LonCalibration::createMenu(QString const& path, UserModes, IMenu* men
             connect(segment, &ISegment::clicked, object.data(), &NodeLonCalibrationBase::openCalibrationDialog);
     };
 
-    if (ISegment* info = addButton(PosInfo, "Info", "calibrationinfo.svg", true))
+    if (ISegment* info = addButton(PosInfo, QT_TRANSLATE_NOOP("Menu", "Info"), "calibrationinfo.svg", true))
         connect(info, &ISegment::clicked, this, [this] { calibrationInfo(); });
-    if (ISegment* toggle = addToggle(PosCalibration, "Calibration", "calibrationoffon.svg", calibration, true))
+    if (ISegment* toggle = addToggle(
+            PosCalibration, QT_TRANSLATE_NOOP("Menu", "Calibration"), "calibrationoffon.svg", calibration, true))
         connect(toggle, &ISegment::stateChanged, this, &LonCalibration::slotToggleCalibrationLon);
 
     addNodeButton(kPsuButton, kPsuButton.node, e, false);
     addNodeButton(kIsoButton, kIsoButton.node, e, false);
     addNodeButton(kBurnerButton, kBurnerButton.node, e, false);
     if (m_nodes.contains(kHvDcNode) && !m_nodes.contains(kCascadeNode) && !m_nodes.contains(kCompactNode)) {
-        addNodeButton({PosIsoOrHvDcConfiguration, "HV DC Configuration", "authentication.svg", kHvDcNode}, kHvDcNode,
-                      e && hvDcConfigurationAllowed(), true);
+        addNodeButton({PosIsoOrHvDcConfiguration, QT_TRANSLATE_NOOP("Menu", "HV DC Configuration"),
+                          "authentication.svg", kHvDcNode},
+            kHvDcNode, e && hvDcConfigurationAllowed(), true);
     }
     for (unsigned char node : {kCascadeNode, kCompactNode, kHvDcNode}) {
         if (m_nodes.contains(node)) {
-            addNodeButton({PosCascades, "Cascades", "calibrationdc.svg", node}, node, e, false);
+            addNodeButton(
+                {PosCascades, QT_TRANSLATE_NOOP("Menu", "Cascades"), "calibrationdc.svg", node}, node, e, false);
             break;
         }
     }
@@ -133,15 +137,18 @@ MenuResult LonCalibration::createMenu(QString const& path, UserModes, IMenu* men
 
     int const hardware = HWConfiguration::getHardware();
     if (m_testFunctions) {
-        if (ISegment* segment = addButton(PosTestFunctions, "Test Functions", "lontest.svg", service))
+        if (ISegment* segment
+            = addButton(PosTestFunctions, QT_TRANSLATE_NOOP("Menu", "Test Functions"), "lontest.svg", service))
             connect(segment, &ISegment::clicked, m_testFunctions.get(), &LonServiceFunctions::openTestFunctionsDialog);
     }
     if (hardware != 11 && hardware != 7 && hardware != 12 && m_alarmTests) {
-        if (ISegment* segment = addButton(PosAlarmTest, "Alarm Test", "lonalarmtest.svg", service))
+        if (ISegment* segment
+            = addButton(PosAlarmTest, QT_TRANSLATE_NOOP("Menu", "Alarm Test"), "lonalarmtest.svg", service))
             connect(segment, &ISegment::clicked, m_alarmTests.get(), &LonAlarmTests::openAlarmDialog);
     }
     if (hardware != 11) {
-        if (ISegment* toggle = addToggle(PosRelax, "Relax Mode", "relaxoffon.svg", isRelaxModeOn(), service))
+        if (ISegment* toggle
+            = addToggle(PosRelax, QT_TRANSLATE_NOOP("Menu", "Relax Mode"), "relaxoffon.svg", isRelaxModeOn(), service))
             connect(toggle, &ISegment::stateChanged, this, &LonCalibration::slotToggleRelax);
     }
 

@@ -2,6 +2,7 @@
 
 #include "nodes/ByteLayout.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <utility>
 
@@ -51,7 +52,7 @@ void BRNLonCalibration::XHVSValuesReceived()
 
 void BRNLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HBRN"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HBRN"));
     addCalibrationNumberEdit(parent, row, x, width, UBrnLvOffset, 3, 0, QString());
     addCalibrationNumberEdit(parent, row, x, width, UBrnLvGain, 3, 0, QString());
     row += 5;
@@ -139,7 +140,7 @@ void BRNLonCalibration::sendCalibUpdateToLon()
 
 void BRNLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Burner"), "BRN", 0);
+    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Burner"), QT_TRANSLATE_NOOP("Menu", "BRN"), 0);
     if (dialog == nullptr)
         return;
     int const dialogWidth = twoColumnDialogWidth(dialog, kLeftWidth + kRightWidth);
@@ -157,7 +158,7 @@ void BRNLonCalibration::openCalibrationDialog()
     addDisplayNumberEdit(dialog, left, leftX, kLeftWidth, IBrnHv, 6, 3, QStringLiteral("A"));
     addDisplayNumberEdit(dialog, left, leftX, kLeftWidth, IBrnLv, 6, 2, QStringLiteral("A"));
     left += 15;
-    createTitle(dialog, left, leftX, kLeftWidth, QStringLiteral("Data in HHVS"));
+    createTitle(dialog, left, leftX, kLeftWidth, QCoreApplication::translate("Dialog", "Data in HHVS"));
     addCalibrationNumberEdit(dialog, left, leftX, kLeftWidth, UNomGainBrn, 3, 0, QString());
     addCalibrationNumberEdit(dialog, left, leftX, kLeftWidth, UNomGainRes, 3, 0, QString());
 

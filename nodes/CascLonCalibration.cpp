@@ -4,6 +4,7 @@
 
 #include "nodes/CompensationValues.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <utility>
 
@@ -85,7 +86,7 @@ void CascLonCalibration::XHVSValuesReceived()
 
 void CascLonCalibration::addHvSourceSection(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HHVS / VHVS"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HHVS / VHVS"));
     addCalibrationNumberEdit(parent, row, x, width, UNomOffset, 3, 0, QString());
     row += 5;
     for (CalibrationParameters parameter : kHvSourceGains)
@@ -98,7 +99,7 @@ void CascLonCalibration::addHvSourceSection(QWidget* parent, int& row, int x, in
 
 void CascLonCalibration::addCascadeSection(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HSEL / VDSH / PDSH"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HSEL / VDSH / PDSH"));
     addCalibrationNumberEdit(parent, row, x, width, UExtOffset, 3, 0, QString());
     addCalibrationNumberEdit(parent, row, x, width, UExtGain, 3, 0, QString());
     row += 5;
@@ -109,7 +110,7 @@ void CascLonCalibration::addCascadeSection(QWidget* parent, int& row, int x, int
 
 void CascLonCalibration::addCompensationSection(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HCON / VCON"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HCON / VCON"));
     NumberEdit* enable = addSwitchNumberEdit(parent, row, x, width, EnableComp, false);
 
     if (isNetworkType3()) {
@@ -237,7 +238,7 @@ void CascLonCalibration::sendCalibUpdateToLon()
 
 void CascLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Compact"), "DC", 0);
+    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Compact"), QT_TRANSLATE_NOOP("Menu", "DC"), 0);
     if (dialog == nullptr)
         return;
     dialog->setHideKeyboard(true);

@@ -1,5 +1,6 @@
 #include "nodes/CompactLonCalibration.h"
 
+#include <QCoreApplication>
 #include <cstring>
 
 #include "host/ConfigStore.h"
@@ -170,7 +171,7 @@ void CompactLonCalibration::sendCalibUpdateToLon()
 
 void CompactLonCalibration::addNodeRows(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HVS"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HVS"));
     addCalibrationNumberEdit(parent, row, x, width, UNomOffset, 3, 0, QString());
     row += 5;
     for (CalibrationParameters gain : {UNomGain80kV, UNomGain32kV, UNomGain8kV, UNomGain2kV, UNomGainRes})
@@ -183,7 +184,7 @@ void CompactLonCalibration::addNodeRows(QWidget* parent, int& row, int x, int wi
 
 void CompactLonCalibration::addCompensationRows(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in CON"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in CON"));
     NumberEdit* enable = addSwitchNumberEdit(parent, row, x, width, EnableComp, false);
     enable->showNumber(m_compensation.isEnabled() ? 1 : 0);
 
@@ -208,7 +209,7 @@ void CompactLonCalibration::addElements(QWidget* parent, int& row, int x, int wi
 
 void CompactLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate Compact"), "DC", 0);
+    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate Compact"), QT_TRANSLATE_NOOP("Menu", "DC"), 0);
     if (window == nullptr)
         return;
     window->setHideKeyboard(true);

@@ -3,6 +3,7 @@
 #include "nodes/ByteLayout.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "host/DialogWindow.h"
@@ -59,7 +60,7 @@ void DSLLonCalibration::slotIsoStart()
 
 void DSLLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HDSL / VDSL"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HDSL / VDSL"));
     addCalibrationNumberEdit(parent, row, x, width, IIsoOffset, 3, 0, QString());
     addCalibrationNumberEdit(parent, row, x, width, IIsoGain, 3, 0, QString());
     row += 5;
@@ -120,7 +121,8 @@ void DSLLonCalibration::sendCalibUpdateToLon()
 
 void DSLLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate ISO"), "ISO", kDialogWidth);
+    DialogWindow* dialog
+        = openNodeDialog(QStringLiteral("Calibrate ISO"), QT_TRANSLATE_NOOP("Menu", "ISO"), kDialogWidth);
     if (dialog == nullptr)
         return;
 

@@ -157,7 +157,7 @@ void HvDcLonCalibration::sendConfigurationNVtoLON()
 
 void HvDcLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in RHVS"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in RHVS"));
     static CalibrationParameters const kGroups[][6] = {
         {UMainsGain, IMainsGain, IMotorGain, CalParamNone, CalParamNone, CalParamNone},
         {UIntOffset, UIntNegGain, UVlfGain, CalParamNone, CalParamNone, CalParamNone},
@@ -174,7 +174,8 @@ void HvDcLonCalibration::addElements(QWidget* parent, int& row, int x, int width
 
 void HvDcLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate HV DC"), "DC", kCalibrationDialogWidth);
+    DialogWindow* window
+        = openNodeDialog(QStringLiteral("Calibrate HV DC"), QT_TRANSLATE_NOOP("Menu", "DC"), kCalibrationDialogWidth);
     if (window == nullptr)
         return;
     window->setHideKeyboard(true);

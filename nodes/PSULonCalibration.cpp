@@ -54,7 +54,7 @@ int PSULonCalibration::byteOf(CalibrationParameters parameter) const
 
 void PSULonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
-    createTitle(parent, row, x, width, QStringLiteral("Data in HPSU / VPSU"));
+    createTitle(parent, row, x, width, QCoreApplication::translate("Dialog", "Data in HPSU / VPSU"));
     QList<CalibrationParameters> const currents =
         m_version3 ? QList<CalibrationParameters>{IMainsOffsetInt, IMainsGainInt, IMainsOffsetExt, IMainsGainExt}
                    : QList<CalibrationParameters>{IMainsOffset, IMainsGain};
@@ -132,7 +132,8 @@ void PSULonCalibration::sendCalibUpdateToLon()
 
 void PSULonCalibration::openCalibrationDialog()
 {
-    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate PSU"), "PSU", kDialogWidth);
+    DialogWindow* dialog
+        = openNodeDialog(QStringLiteral("Calibrate PSU"), QT_TRANSLATE_NOOP("Menu", "PSU"), kDialogWidth);
     if (dialog == nullptr)
         return;
 

@@ -1,5 +1,7 @@
 #include "nodes/SURLonCalibration.h"
 
+#include <QCoreApplication>
+
 #include "host/DialogWindow.h"
 #include "host/HWConfiguration.h"
 #include "host/ILon.h"
@@ -224,9 +226,9 @@ void SURLonCalibration::sendCalibUpdateToLon()
 void SURLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
     bool const nsur = HWConfiguration::getHardware() == kNsurHardware;
-    QString const title = nsur ? QStringLiteral("Data in NSUR")
-                               : NVData::m_NetworkType == 3 ? QStringLiteral("Data in HSUR")
-                                                            : QStringLiteral("Data in VSUR");
+    QString const title = nsur       ? QCoreApplication::translate("Dialog", "Data in NSUR")
+        : NVData::m_NetworkType == 3 ? QCoreApplication::translate("Dialog", "Data in HSUR")
+                                     : QCoreApplication::translate("Dialog", "Data in VSUR");
     createTitle(parent, row, x, width, title);
 
     QList<CalibrationParameters> rows;
@@ -247,7 +249,8 @@ void SURLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 
 void SURLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* dialog = openNodeDialog(QStringLiteral("Calibrate Surge counter"), "Surge Counters", kDialogWidth);
+    DialogWindow* dialog = openNodeDialog(
+        QStringLiteral("Calibrate Surge counter"), QT_TRANSLATE_NOOP("Menu", "Surge Counters"), kDialogWidth);
     if (dialog == nullptr)
         return;
     int row = dialog->getTopInnerElements();

@@ -108,11 +108,6 @@ QString formatted(double value)
     return QString::number(value, 'g');
 }
 
-QString dialogText(char const* text)
-{
-    return QCoreApplication::translate("Dialog", text);
-}
-
 } // namespace
 
 VLFLonCalibration::VLFLonCalibration(IModuleControl* control, ILon* lon) : NodeLonCalibrationBase(control), m_lon(lon)
@@ -295,11 +290,11 @@ void VLFLonCalibration::sendCalibUpdateToLon()
 
 void VLFLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 {
-    QString title = QStringLiteral("Data in HVLF / HTDS");
+    QString title = QCoreApplication::translate("Dialog", "Data in HVLF / HTDS");
     if (HWConfiguration::getHardware() == kNvlfHardware)
-        title = QStringLiteral("Data in NVLF");
+        title = QCoreApplication::translate("Dialog", "Data in NVLF");
     else if (HWConfiguration::hasPruefzusatz60kV_25uF())
-        title = QStringLiteral("Data in HVCE");
+        title = QCoreApplication::translate("Dialog", "Data in HVCE");
     createTitle(parent, row, x, width, title);
 
     // Offset before gain, a gap after each pair.
@@ -324,7 +319,7 @@ void VLFLonCalibration::addElements(QWidget* parent, int& row, int x, int width)
 
 void VLFLonCalibration::openCalibrationDialog()
 {
-    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate VLF"), "VLF", 0);
+    DialogWindow* window = openNodeDialog(QStringLiteral("Calibrate VLF"), QT_TRANSLATE_NOOP("Menu", "VLF"), 0);
     if (window == nullptr)
         return;
     window->setHideKeyboard(true);
@@ -404,9 +399,9 @@ void VLFLonCalibration::updateVnomButtonVlf()
     if (m_dcCallback != nullptr) {
         int const level = HWConfiguration::pruefzusatzHvLevel();
         if (static_cast<long long>(m_dcCallback->getVoltageRange() / 10) < level)
-            message = dialogText("Set Voltage Range to %1 kV").arg(level);
+            message = QCoreApplication::translate("Dialog", "Set Voltage Range to %1 kV").arg(level);
         else if (!m_dcCallback->isHvReady() || getCurrentState() != kHvOnState)
-            message = dialogText("Switch HvOn");
+            message = QCoreApplication::translate("Dialog", "Switch HvOn");
     }
 
     if (m_dcCallback == nullptr || (row < 0 && message.isEmpty())) {
@@ -448,10 +443,10 @@ void VLFLonCalibration::updateVnomButtonVlf()
     m_vnomButton->setEnabled(!belowPresent);
 
     if (row == kIOutGainRow && HWConfiguration::hasPruefzusatz60kV_25uF())
-        m_vnomButton->setText(dialogText("U-nom %1 kV").arg(formatted(voltage / 100.0)));
+        m_vnomButton->setText(QCoreApplication::translate("Dialog", "U-nom %1 kV").arg(formatted(voltage / 100.0)));
     else
-        m_vnomButton->setText(
-            dialogText("U-nom %1 kV, I-nom %2 mA").arg(formatted(voltage / 100.0), formatted(current / 1000.0)));
+        m_vnomButton->setText(QCoreApplication::translate("Dialog", "U-nom %1 kV, I-nom %2 mA")
+                                  .arg(formatted(voltage / 100.0), formatted(current / 1000.0)));
 
     if (m_okButton && belowPresent)
         m_okButton->setFocus();
@@ -478,11 +473,14 @@ void VLFLonCalibration::setHvNomVlf()
     dropWarning();
     m_warningDialog = new DialogWindow(parent, nullptr);
     m_warningDialog->setHideKeyboard(true);
-    m_warningDialog->setTitle(dialogText("Warning"));
-    m_warningDialog->setMessage(dialogText("Set U-nom to %1 kV?").arg(formatted(voltage / 100.0)));
-    if (QAbstractButton* yes = m_warningDialog->insertAcceptButton(dialogText("Yes"), false, true))
+    m_warningDialog->setTitle(QCoreApplication::translate("Dialog", "Warning"));
+    m_warningDialog->setMessage(
+        QCoreApplication::translate("Dialog", "Set U-nom to %1 kV?").arg(formatted(voltage / 100.0)));
+    if (QAbstractButton* yes
+        = m_warningDialog->insertAcceptButton(QCoreApplication::translate("Dialog", "Yes"), false, true))
         connect(yes, &QAbstractButton::clicked, this, &VLFLonCalibration::setHvNomVlfSend);
-    if (QAbstractButton* no = m_warningDialog->insertRejectButton(dialogText("No"), true, true))
+    if (QAbstractButton* no
+        = m_warningDialog->insertRejectButton(QCoreApplication::translate("Dialog", "No"), true, true))
         connect(no, &QAbstractButton::clicked, this, &VLFLonCalibration::setHvNomVlfAbort);
     m_warningDialog->setWarningIcon();
     m_warningDialog->show();

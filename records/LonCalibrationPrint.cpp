@@ -186,11 +186,11 @@ Form LonCalibration::createForm(QString const& name)
     bool const hasSerial = readSerialNumber(&serial);
     QString const date = QDate::currentDate().toString(QCoreApplication::translate("DateTime", "MM/dd/yyyy"));
     QString const time = CommonBasics::getTimeString(QCoreApplication::translate("DateTime", "h:mm:ss AP"));
-    form.addLabel(FormLabel(QStringLiteral("Calibration HV Unit"), Point(20, 10), Size(100, 10), true, 12,
-                            FormLabel::AlignLeftTop));
+    form.addLabel(FormLabel(QCoreApplication::translate("Print", "Calibration HV Unit"), Point(20, 10), Size(100, 10),
+        true, 12, FormLabel::AlignLeftTop));
     form.addLabel(label(HWConfiguration::getHardwareVersionStr(), 20, 20, 70, 5, true, FormLabel::AlignLeftTop));
-    form.addLabel(label(hasSerial ? QStringLiteral("SN: ") + serial : QString(), 90, 20, 40, 5, true,
-                        FormLabel::AlignLeftTop));
+    form.addLabel(label(hasSerial ? QCoreApplication::translate("Print", "SN: ") + serial : QString(), 90, 20, 40, 5,
+        true, FormLabel::AlignLeftTop));
     form.addLabel(label(date + QStringLiteral(", ") + time, 130, 20, 60, 5, true, FormLabel::AlignRightTop));
 
     if (!m_infoDialog)

@@ -63,11 +63,6 @@ QString valueOf(Values const& values, QString const& key)
     return QString();
 }
 
-QByteArray fileBytes(QString const& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The lines of a run that the load dialog produced, without file names.
 QStringList loadDialogLines(QString const& out)
@@ -81,17 +76,6 @@ QStringList loadDialogLines(QString const& out)
     return lines;
 }
 
-// The text of a PDF; empty when pdftotext is not installed.
-QString pdfText(QString const& pdf)
-{
-    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (pdftotext.isEmpty())
-        return QString();
-    QProcess process;
-    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 } // namespace
 
@@ -238,7 +222,7 @@ void tst_Workbench::exportHoldsExactlyTheKeysOfTheInstrument()
     // What the nodes hold is what the module, linked here, reads from the same instrument.
     QString const expected = referenceExport(*instrument);
     QVERIFY(!expected.isEmpty());
-    QCOMPARE(QString::fromUtf8(fileBytes(path(QStringLiteral("export.xml")))), expected);
+    QCOMPARE(QString::fromUtf8(WorkbenchProcess::fileBytes(path(QStringLiteral("export.xml")))), expected);
 
     Values const values = readValues(path(QStringLiteral("export.xml")));
     QVERIFY(!values.isEmpty());
@@ -270,7 +254,7 @@ void tst_Workbench::importWritesConfirmedValuesOnly()
     QVERIFY2(result.status == 0, qPrintable(result.err));
     Values const original = readValues(before);
     QVERIFY(original.size() >= 3);
-    QByteArray const memoryBefore = fileBytes(path(QStringLiteral("instrument.json")));
+    QByteArray const memoryBefore = WorkbenchProcess::fileBytes(path(QStringLiteral("instrument.json")));
 
     // Three calibration constants move by one, within any field's range.
     Values changed = original;
@@ -302,7 +286,7 @@ void tst_Workbench::importWritesConfirmedValuesOnly()
     QCOMPARE(readValues(after), changes ? changed : original);
 
     // The node memory file holds the outcome after the program has ended.
-    QCOMPARE(fileBytes(path(QStringLiteral("instrument.json"))) != memoryBefore, changes);
+    QCOMPARE(WorkbenchProcess::fileBytes(path(QStringLiteral("instrument.json"))) != memoryBefore, changes);
     result = run(profile, {QStringLiteral("--export"), later});
     QVERIFY2(result.status == 0, qPrintable(result.err));
     QCOMPARE(readValues(later), changes ? changed : original);
@@ -355,7 +339,7 @@ void tst_Workbench::setValuePersistsAcrossRuns()
 
     Run result = run(profile, arguments);
     QVERIFY2(result.status == 0, qPrintable(result.err));
-    QString const log = QString::fromUtf8(fileBytes(path(QStringLiteral("service.log"))));
+    QString const log = QString::fromUtf8(WorkbenchProcess::fileBytes(path(QStringLiteral("service.log"))));
     QVERIFY2(log.contains(QLatin1String("Switch on LON-Calibration mode")), qPrintable(log));
 
     result = run(profile, {QStringLiteral("--export"), path(QStringLiteral("export.xml"))});
@@ -516,7 +500,7 @@ void tst_Workbench::printedPdfShowsTheValues()
     Run const result = run(QStringLiteral("nt3-full"),
         {QStringLiteral("--set"), QStringLiteral("U-mains Gain=9"), QStringLiteral("--print"), pdf});
     QVERIFY2(result.status == 0, qPrintable(result.err));
-    QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+    QVERIFY(WorkbenchProcess::fileBytes(pdf).startsWith("%PDF"));
 
     QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (pdftotext.isEmpty())
@@ -674,7 +658,7 @@ void tst_Workbench::failuresEndWithAClearMessage()
     // Nothing half done is left behind as if it had worked.
     QVERIFY(!QFile::exists(path(QStringLiteral("output.xml"))));
     if (!instrument.isEmpty())
-        QCOMPARE(fileBytes(instrumentFile), instrument);
+        QCOMPARE(WorkbenchProcess::fileBytes(instrumentFile), instrument);
 }
 
 void tst_Workbench::loadFromStickMatchesImport_data()
@@ -715,8 +699,8 @@ void tst_Workbench::loadFromStickMatchesImport()
     QVERIFY(loaded.out.contains(QLatin1String("stick: load requested")));
     QCOMPARE(loadDialogLines(loaded.out), loadDialogLines(imported.out));
     QCOMPARE(loadDialogLines(loaded.out).size(), 3);
-    QCOMPARE(fileBytes(person.path(QStringLiteral("instrument.json"))),
-        fileBytes(direct.path(QStringLiteral("instrument.json"))));
+    QCOMPARE(WorkbenchProcess::fileBytes(person.path(QStringLiteral("instrument.json"))),
+        WorkbenchProcess::fileBytes(direct.path(QStringLiteral("instrument.json"))));
 }
 
 void tst_Workbench::printsStayAndGoOnTheStickWithTheSerial()
@@ -728,7 +712,7 @@ void tst_Workbench::printsStayAndGoOnTheStickWithTheSerial()
     // The service print stays in the output folder after the program has ended.
     Run result = run(QString(), folders + QStringList{QStringLiteral("--print"), path(QStringLiteral("sheet.pdf"))});
     QVERIFY2(result.status == 0, qPrintable(result.err));
-    QVERIFY(fileBytes(QDir(output).filePath(QStringLiteral("Calibration.pdf"))).startsWith("%PDF"));
+    QVERIFY(WorkbenchProcess::fileBytes(QDir(output).filePath(QStringLiteral("Calibration.pdf"))).startsWith("%PDF"));
     QVERIFY(QDir(stick).entryList(QDir::Files).isEmpty());
 
     // Printed from the Info window, the module hands it to the stick; the
@@ -737,11 +721,11 @@ void tst_Workbench::printsStayAndGoOnTheStickWithTheSerial()
         folders + QStringList{QStringLiteral("--serial"), QStringLiteral("SN/12"), QStringLiteral("--print-info")});
     QVERIFY2(result.status == 0, qPrintable(result.err));
     QString const copy = QDir(stick).filePath(QStringLiteral("Calibration_SN_12.pdf"));
-    QVERIFY2(fileBytes(copy).startsWith("%PDF"), qPrintable(result.out));
-    QCOMPARE(fileBytes(copy), fileBytes(QDir(output).filePath(QStringLiteral("Calibration_SN_12.pdf"))));
+    QVERIFY2(WorkbenchProcess::fileBytes(copy).startsWith("%PDF"), qPrintable(result.out));
+    QCOMPARE(WorkbenchProcess::fileBytes(copy), WorkbenchProcess::fileBytes(QDir(output).filePath(QStringLiteral("Calibration_SN_12.pdf"))));
     QVERIFY(result.out.contains(QStringLiteral("stick: copied %1").arg(copy)));
 
-    QString const text = pdfText(copy);
+    QString const text = WorkbenchProcess::pdfText(copy);
     if (text.isEmpty())
         QSKIP("pdftotext is not installed");
     QVERIFY2(text.contains(QLatin1String("SN: SN/12")), qPrintable(text));
@@ -760,7 +744,7 @@ void tst_Workbench::aStickCopyThatFailsEndsTheRun()
     QVERIFY2(result.err.contains(QStringLiteral("cannot copy Calibration.pdf to the stick folder %1").arg(stick)),
         qPrintable(result.err));
     // The print itself stays where it was written.
-    QVERIFY(fileBytes(path(QStringLiteral("prints/Calibration.pdf"))).startsWith("%PDF"));
+    QVERIFY(WorkbenchProcess::fileBytes(path(QStringLiteral("prints/Calibration.pdf"))).startsWith("%PDF"));
 }
 
 void tst_Workbench::eventsReachTheOtherModules_data()

@@ -24,11 +24,6 @@ namespace {
 
 using Result = WorkbenchProcess::Result;
 
-QByteArray fileBytes(QString const& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeBytes(QString const& path, QByteArray const& bytes)
 {
@@ -45,7 +40,7 @@ QString variableIn(QByteArray const& memory, char const* nvId)
 
 QString variable(QString const& instrumentFile, char const* nvId)
 {
-    return variableIn(fileBytes(instrumentFile), nvId);
+    return variableIn(WorkbenchProcess::fileBytes(instrumentFile), nvId);
 }
 
 // Every line of a service log is whole: the old log, then whole new lines.
@@ -113,8 +108,8 @@ void tst_WorkbenchFiles::init()
     // A known instrument, configuration and log to start from.
     Result const made = m_bench->run({QStringLiteral("--export"), path(QStringLiteral("start.xml"))});
     QVERIFY2(made.status == 0, qPrintable(made.err));
-    m_instrument = fileBytes(path(QStringLiteral("instrument.json")));
-    m_log = fileBytes(path(QStringLiteral("service.log")));
+    m_instrument = WorkbenchProcess::fileBytes(path(QStringLiteral("instrument.json")));
+    m_log = WorkbenchProcess::fileBytes(path(QStringLiteral("service.log")));
     QVERIFY(!m_instrument.isEmpty());
 }
 
@@ -219,7 +214,7 @@ void tst_WorkbenchFiles::badInputIsRefusedAndNothingChanges()
     QString const instrumentFile = path(QStringLiteral("instrument.json"));
     if (!instrument.isEmpty())
         QVERIFY(writeBytes(instrumentFile, instrument));
-    QByteArray const memoryBefore = fileBytes(instrumentFile);
+    QByteArray const memoryBefore = WorkbenchProcess::fileBytes(instrumentFile);
     QVERIFY(QDir().mkpath(path(QStringLiteral("folder"))));
     QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     for (QString& argument : arguments) {
@@ -233,8 +228,8 @@ void tst_WorkbenchFiles::badInputIsRefusedAndNothingChanges()
     QVERIFY2(result.err.startsWith(QLatin1String("loncal-workbench: ")) && result.err.contains(message),
              qPrintable(result.err));
     QVERIFY(!QFile::exists(path(QStringLiteral("out.xml"))));
-    QCOMPARE(fileBytes(instrumentFile), memoryBefore);
-    QVERIFY(logKeptWhole(m_log, fileBytes(path(QStringLiteral("service.log")))));
+    QCOMPARE(WorkbenchProcess::fileBytes(instrumentFile), memoryBefore);
+    QVERIFY(logKeptWhole(m_log, WorkbenchProcess::fileBytes(path(QStringLiteral("service.log")))));
     QVERIFY(QFileInfo(path(QStringLiteral("folder"))).isDir());
 }
 
@@ -276,9 +271,9 @@ void tst_WorkbenchFiles::fullDiskLeavesNoPartialOutput()
     Result const result = m_bench->runWithFileSizeLimit(1, arguments);
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QCOMPARE(fileBytes(path(file)), old);
+    QCOMPARE(WorkbenchProcess::fileBytes(path(file)), old);
     QVERIFY(leftovers(QFileInfo(path(file)).absolutePath()).isEmpty());
-    QVERIFY(logKeptWhole(m_log, fileBytes(path(QStringLiteral("service.log")))));
+    QVERIFY(logKeptWhole(m_log, WorkbenchProcess::fileBytes(path(QStringLiteral("service.log")))));
 }
 
 // One of the three files the host keeps on a file system that is full or
@@ -328,7 +323,7 @@ void tst_WorkbenchFiles::fullOrReadOnlyFileSystem()
     QString const key = assignment.section(QLatin1Char('='), 0, 0);
     Result const first = m_bench->run(files + QStringList{QStringLiteral("--set"), key + QStringLiteral("=3")});
     QVERIFY2(first.status == 0, qPrintable(first.err));
-    QByteArray const memoryBefore = fileBytes(instrumentFile);
+    QByteArray const memoryBefore = WorkbenchProcess::fileBytes(instrumentFile);
 
     fill(small);
     if (instrumentPlaced) {
@@ -345,17 +340,17 @@ void tst_WorkbenchFiles::fullOrReadOnlyFileSystem()
     }
     if (readOnly)
         QVERIFY(::mount(nullptr, QFile::encodeName(small).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
-    QByteArray const before = fileBytes(file);
+    QByteArray const before = WorkbenchProcess::fileBytes(file);
     QVERIFY(!before.isEmpty());
 
     Result const result = m_bench->run(files + QStringList{QStringLiteral("--set"), assignment});
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QCOMPARE(fileBytes(file), before);
+    QCOMPARE(WorkbenchProcess::fileBytes(file), before);
     // Without its log the instrument takes no change at all.
     if (logPlaced) {
         QVERIFY2(result.err.contains(QLatin1String("nothing is changed")), qPrintable(result.err));
-        QCOMPARE(fileBytes(instrumentFile), memoryBefore);
+        QCOMPARE(WorkbenchProcess::fileBytes(instrumentFile), memoryBefore);
     }
 }
 
@@ -430,13 +425,13 @@ void tst_WorkbenchFiles::setChecksBeforeWritingAndLeavesCalibrationOff()
     Result refused = m_bench->run({QStringLiteral("--set"), QStringLiteral("U-mains Gain=500")});
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(QLatin1String("out of its range -128 to 127")), qPrintable(refused.err));
-    QCOMPARE(fileBytes(instrumentFile), m_instrument);
-    QVERIFY(!fileBytes(path(QStringLiteral("service.log"))).contains("Set U-mains Gain"));
+    QCOMPARE(WorkbenchProcess::fileBytes(instrumentFile), m_instrument);
+    QVERIFY(!WorkbenchProcess::fileBytes(path(QStringLiteral("service.log"))).contains("Set U-mains Gain"));
 
     Result const set = m_bench->run({QStringLiteral("--set"), QStringLiteral("U-mains Gain=7")});
     QVERIFY2(set.status == 0, qPrintable(set.err));
     // Calibration mode is switched off again, as the instrument was found.
-    QString const log = QString::fromUtf8(fileBytes(path(QStringLiteral("service.log"))));
+    QString const log = QString::fromUtf8(WorkbenchProcess::fileBytes(path(QStringLiteral("service.log"))));
     int const on = log.lastIndexOf(QLatin1String("Switch on LON-Calibration mode"));
     QVERIFY(on >= 0);
     QVERIFY2(log.indexOf(QLatin1String("Switch off LON-Calibration mode"), on) > on, qPrintable(log));
@@ -466,7 +461,7 @@ void tst_WorkbenchFiles::stickFilesAreDecodedLikeAStickReader()
     QFETCH(int, status);
     QFETCH(QString, message);
 
-    QString const text = QString::fromUtf8(fileBytes(path(QStringLiteral("start.xml"))));
+    QString const text = QString::fromUtf8(WorkbenchProcess::fileBytes(path(QStringLiteral("start.xml"))));
     QString const body = text.mid(text.indexOf(QLatin1Char('<')));
     QByteArray bytes;
     QString const codecName = encoding.section(QLatin1Char(' '), 0, 0);
@@ -501,7 +496,7 @@ void tst_WorkbenchFiles::killedImportLeavesOldOrNewMemory()
 {
     QString const instrumentFile = path(QStringLiteral("instrument.json"));
     QString const changed = path(QStringLiteral("changed.xml"));
-    QString text = QString::fromUtf8(fileBytes(path(QStringLiteral("start.xml"))));
+    QString text = QString::fromUtf8(WorkbenchProcess::fileBytes(path(QStringLiteral("start.xml"))));
     for (char const* key : {"U-nom Offset", "U-int Gain", "I-int Offset"})
         text.replace(QRegularExpression(QStringLiteral("(key=\"%1\">)(-?\\d+)<").arg(QLatin1String(key))),
                      QStringLiteral("\\1-77<"));

@@ -20,18 +20,13 @@ using Run = WorkbenchProcess::Result;
 QString const kOffset = QStringLiteral("U-nom Offset");
 QString const kGain = QStringLiteral("I-int Gain");
 
-QByteArray fileBytes(QString const& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The value of a key in an export, read as text.
 QString exportedValue(QString const& path, QString const& key)
 {
     QRegularExpression const row(
         QStringLiteral("<value key=\"%1\">([^<]*)</value>").arg(QRegularExpression::escape(key)));
-    return row.match(QString::fromUtf8(fileBytes(path))).captured(1);
+    return row.match(QString::fromUtf8(WorkbenchProcess::fileBytes(path))).captured(1);
 }
 
 // The journal a run opened, as its standard output names it.
@@ -45,7 +40,7 @@ QString journalOf(QString const& out)
 QList<QJsonObject> journalLines(QString const& path)
 {
     QList<QJsonObject> lines;
-    for (QByteArray const& line : fileBytes(path).split('\n')) {
+    for (QByteArray const& line : WorkbenchProcess::fileBytes(path).split('\n')) {
         if (line.isEmpty())
             continue;
         QJsonParseError error;
@@ -73,16 +68,6 @@ QJsonObject writeOf(QList<QJsonObject> const& lines, QString const& key)
     return {};
 }
 
-QString pdfText(QString const& pdf)
-{
-    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (pdftotext.isEmpty())
-        return QString();
-    QProcess process;
-    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 } // namespace
 
@@ -179,7 +164,7 @@ void tst_WorkbenchSession::twoSetsAreJournalledAndReported()
     QCOMPARE(answers, 2);
 
     // The report shows both keys with as found, as left and the difference, and the journal.
-    QString const text = pdfText(report);
+    QString const text = WorkbenchProcess::pdfText(report);
     if (text.isEmpty())
         QSKIP("pdftotext is not installed");
     QString const simplified = text.simplified();
@@ -200,7 +185,7 @@ void tst_WorkbenchSession::revertBringsTheExportBackExactly()
         QStringLiteral("--set"), QStringLiteral("%1=%2").arg(kGain).arg(gain.toInt() + 1), QStringLiteral("--revert"),
         QStringLiteral("--export"), path(QStringLiteral("after.xml"))});
     QVERIFY2(result.status == 0, qPrintable(result.err));
-    QCOMPARE(fileBytes(path(QStringLiteral("after.xml"))), fileBytes(path(QStringLiteral("found.xml"))));
+    QCOMPARE(WorkbenchProcess::fileBytes(path(QStringLiteral("after.xml"))), WorkbenchProcess::fileBytes(path(QStringLiteral("found.xml"))));
 
     // The revert went through the load prompts and is in the journal.
     QList<QJsonObject> const lines = journalLines(journalOf(result.out));
@@ -241,7 +226,7 @@ void tst_WorkbenchSession::aKilledRunLeavesTheJournalOfItsWrites()
     QVERIFY(!write.isEmpty());
     QVERIFY(write.value(QStringLiteral("before")).toString() != write.value(QStringLiteral("after")).toString());
     // The node memory holds that write too: the journal and the instrument agree.
-    QVERIFY(fileBytes(path(QStringLiteral("instrument.json"))).contains(write.value(QStringLiteral("after")).toString().toLatin1()));
+    QVERIFY(WorkbenchProcess::fileBytes(path(QStringLiteral("instrument.json"))).contains(write.value(QStringLiteral("after")).toString().toLatin1()));
 }
 
 QTEST_MAIN(tst_WorkbenchSession)

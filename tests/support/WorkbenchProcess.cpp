@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -11,6 +12,23 @@ constexpr int kRunTimeoutMs = 30000;
 } // namespace
 
 WorkbenchProcess::WorkbenchProcess(QString const& folder) : m_folder(folder) {}
+
+QByteArray WorkbenchProcess::fileBytes(QString const& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString WorkbenchProcess::pdfText(QString const& pdf)
+{
+    QString const pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        return QString();
+    QProcess process;
+    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    process.waitForFinished(kRunTimeoutMs);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
 
 QString WorkbenchProcess::program()
 {
@@ -46,6 +64,9 @@ QProcessEnvironment WorkbenchProcess::environment() const
     environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // The workbench follows the system's language: the suites expect the English texts.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.remove(QStringLiteral("LANGUAGE"));
     QString const runtime = path(QStringLiteral("runtime"));
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -31,6 +31,10 @@ public:
     Result runWithFileSizeLimit(int kilobytes, QStringList const& arguments) const;
 
     static QString program();
+    // What a run wrote: the bytes of a file (empty when it cannot be read), and
+    // the text of a PDF as pdftotext -layout gives it (empty without pdftotext).
+    static QByteArray fileBytes(QString const& path);
+    static QString pdfText(QString const& pdf);
 
 private:
     Result finish(QProcess& process, QStringList const& arguments) const;
