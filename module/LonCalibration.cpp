@@ -247,7 +247,11 @@ void LonCalibration::cleanUp()
         node->cleanUp();
     m_acceptButton.reset();
     m_rejectButton.reset();
-    m_infoDialog.reset();
+    // A service print reads the hidden info window when its delay is over; a
+    // clean-up that comes first (the scheduled ones) would print an empty sheet.
+    // printFinished cleans up after it.
+    if (!m_servicePrint)
+        m_infoDialog.reset();
 }
 
 void LonCalibration::shutdownModule()
@@ -265,6 +269,7 @@ void LonCalibration::shutdownModule()
     m_testFunctions.reset();
     m_alarmTests.reset();
     m_eventHandler.reset();
+    m_servicePrint = false;
     cleanUp();
     // A pending clean-up would find nothing left to do; its timer goes now
     // instead of outliving the module.

@@ -228,8 +228,8 @@ Form LonCalibration::createForm(QString const& name)
 void LonCalibration::printFinished(QString const& name)
 {
     if (m_servicePrint) {
-        cleanUp();
         m_servicePrint = false;
+        cleanUp();
         return;
     }
     closePrintDialog();

@@ -135,6 +135,7 @@ private slots:
     void printedPdfHoldsTheSheet();
     void printOutcomes();
     void servicePrint();
+    void servicePrintOutlivesAScheduledCleanUp();
 
 private:
     void start(int hardware = 1, int networkType = 3);
@@ -753,6 +754,22 @@ void tst_CalibrationRecords::servicePrint()
     // The flag is cleared: the next print is a normal one again.
     m_module->slotServicePrint();
     QVERIFY(m_module->infoDialog() != nullptr);
+}
+
+void tst_CalibrationRecords::servicePrintOutlivesAScheduledCleanUp()
+{
+    start();
+    addNode(18, 18, {UMainsGain});
+    m_module->slotServicePrint();
+    // The start-up's clean-up falls into the print's delay.
+    QVERIFY(QMetaObject::invokeMethod(m_module.data(), "cleanUp"));
+    QVERIFY(m_module->infoDialog() != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_host->print()->lastFile().isEmpty(), 4000);
+    QString const text = pdfText(m_host->print()->lastFile());
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QVERIFY2(text.contains(QStringLiteral("U-mains Gain")), qPrintable(text));
+    QTRY_VERIFY(m_module->infoDialog() == nullptr);
 }
 
 QTEST_MAIN(tst_CalibrationRecords)
