@@ -1,6 +1,6 @@
 // Memory: the heap the module holds after a start on the fullest instrument,
-// and its growth over 1000 lifecycle cycles (instantiate, initialize, start,
-// every record received, shut down, delete).
+// and its growth per lifecycle cycle (instantiate, initialize, start, every
+// record received, shut down, delete), fitted over several cycle counts.
 //
 // The held heap is the difference of the heap in use before the module is
 // made and after its start, both taken after one full lifecycle has filled
@@ -16,8 +16,11 @@
 #include <QFile>
 #include <QScopedPointer>
 #include <QTextStream>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "BenchInstrument.h"
 #include "FigureTable.h"
@@ -27,9 +30,10 @@
 
 namespace {
 
-// LONCAL_BENCH_CYCLES changes the count, to see whether growth follows it.
-int const kCycles = qEnvironmentVariableIntValue("LONCAL_BENCH_CYCLES") > 0
-                        ? qEnvironmentVariableIntValue("LONCAL_BENCH_CYCLES") : 1000;
+// Heap readings after this many cycles, counted from the first reading.
+constexpr int kCheckpoints[] = {200, 500, 1000, 2000, 3000};
+// The smallest block the allocator hands out.
+constexpr double kSmallestBlockBytes = 32;
 constexpr int kWarmCycles = 100;
 constexpr int kIdleTimeoutMs = 10000;
 constexpr double kHeldGoalBytes = 2 * 1024 * 1024;
@@ -54,16 +58,19 @@ void dropHostRecords(BenchInstrument& instrument)
 class HeapProbe
 {
 public:
-    explicit HeapProbe(QString const& massifDirectory) : m_directory(massifDirectory) {}
+    explicit HeapProbe(QString const& massifDirectory)
+        : m_directory(massifDirectory)
+    { }
 
     bool underMassif() const { return !m_directory.isEmpty() && RUNNING_ON_VALGRIND; }
 
-    qint64 take(QByteArray const& name)
+    // A detailed snapshot keeps the allocation tree, to see where growth comes from.
+    qint64 take(QByteArray const& name, bool detailed = false)
     {
         if (!underMassif())
             return heapInUse();
         QString const path = QDir(m_directory).filePath(QString::fromLatin1(name) + QStringLiteral(".massif"));
-        QByteArray const command = "snapshot " + QFile::encodeName(path);
+        QByteArray const command = (detailed ? "detailed_snapshot " : "snapshot ") + QFile::encodeName(path);
         if (VALGRIND_MONITOR_COMMAND(command.constData()) != 0)
             return -1;
         return readSnapshot(path);
@@ -93,8 +100,8 @@ private:
 
 // One lifecycle; with `held`, the heap after the start, less the heap before,
 // goes there. False when the module did not start or not every record came.
-bool lifecycle(BenchInstrument& instrument, HeapProbe* probe = nullptr, qint64* held = nullptr,
-               char const* name = "warm")
+bool lifecycle(
+    BenchInstrument& instrument, HeapProbe* probe = nullptr, qint64* held = nullptr, char const* name = "warm")
 {
     dropHostRecords(instrument);
     QByteArray const prefix(name);
@@ -116,6 +123,39 @@ bool lifecycle(BenchInstrument& instrument, HeapProbe* probe = nullptr, qint64* 
     instrument.registry()->unregisterModule("ILonCalibration");
     dropHostRecords(instrument);
     return ok;
+}
+
+struct Slope
+{
+    double bytesPerCycle = 0;
+    double standardError = 0;
+};
+
+// Least squares over (cycles, growth) points.
+Slope fit(std::vector<double> const& x, std::vector<double> const& y)
+{
+    double const n = static_cast<double>(x.size());
+    double meanX = 0;
+    double meanY = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        meanX += x[i] / n;
+        meanY += y[i] / n;
+    }
+    double sxx = 0;
+    double sxy = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        sxx += (x[i] - meanX) * (x[i] - meanX);
+        sxy += (x[i] - meanX) * (y[i] - meanY);
+    }
+    Slope slope;
+    slope.bytesPerCycle = sxy / sxx;
+    double residuals = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        double const r = y[i] - (meanY + slope.bytesPerCycle * (x[i] - meanX));
+        residuals += r * r;
+    }
+    slope.standardError = std::sqrt(residuals / (n - 2) / sxx);
+    return slope;
 }
 
 void drainTimers()
@@ -155,35 +195,59 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "held after start (%s): %lld bytes\n", qPrintable(method), static_cast<long long>(held));
     if (held >= 0)
         table.add(QStringLiteral("memory_held_after_start_%1").arg(method), held / 1024.0, QStringLiteral("KiB"), 1,
-                  QStringLiteral("<2MiB"), held < kHeldGoalBytes);
+            QStringLiteral("<2MiB"), held < kHeldGoalBytes);
 
-    // Under massif only the held heap: a thousand cycles there take minutes.
-    if (!probe.underMassif()) {
-        bool allStarted = true;
-        for (int cycle = 0; cycle < kWarmCycles; ++cycle)
+    // Growth: readings after several cycle counts and the slope through them.
+    // Massif counts the bytes in use exactly; mallinfo2 counts whole chunks of
+    // the main arena, which move with the allocator's own bookkeeping (a
+    // chunk now and then, with no block left behind), so only massif's slope
+    // is the figure and the plain run shows its own in the log.
+    bool allStarted = true;
+    for (int cycle = 0; cycle < kWarmCycles; ++cycle)
+        allStarted = lifecycle(instrument) && allStarted;
+    drainTimers();
+    // Everything the readings keep is made before the first: the readings
+    // must see the same heap of their own each time.
+    constexpr size_t kReadings = std::size(kCheckpoints);
+    std::vector<double> cycles{0};
+    std::vector<double> growth{0};
+    cycles.reserve(kReadings + 1);
+    growth.reserve(kReadings + 1);
+    std::vector<QByteArray> names;
+    for (int checkpoint : kCheckpoints)
+        names.push_back(QByteArray("growth-") + QByteArray::number(checkpoint).rightJustified(5, '0'));
+    qint64 const start = probe.take("growth-00000", true);
+    QElapsedTimer clock;
+    clock.start();
+    int done = 0;
+    for (size_t reading = 0; reading < kReadings; ++reading) {
+        int const checkpoint = kCheckpoints[reading];
+        for (; done < checkpoint; ++done)
             allStarted = lifecycle(instrument) && allStarted;
-        drainTimers();
-        qint64 const start = heapInUse();
-        QElapsedTimer clock;
-        clock.start();
-        for (int cycle = 0; cycle < kCycles; ++cycle)
-            allStarted = lifecycle(instrument) && allStarted;
-        qint64 const grownAtOnce = heapInUse() - start;
-        double const cycleMs = clock.elapsed() / double(kCycles);
-        drainTimers();
-        qint64 const grown = heapInUse() - start;
-        std::fprintf(stderr,
-                     "%d cycles (%.2f ms each): heap grew %lld bytes right after, %lld bytes once their "
-                     "timers ran out\n",
-                     kCycles, cycleMs, static_cast<long long>(grownAtOnce), static_cast<long long>(grown));
-        if (!allStarted)
-            std::fprintf(stderr, "bench_memory: not every cycle received every record\n");
-        else
-            // The smallest block the allocator hands out is 32 bytes: less than
-            // a byte a cycle means not one block a cycle stays behind.
-            table.add(QStringLiteral("memory_growth_%1_cycles").arg(kCycles), static_cast<double>(grownAtOnce),
-                      QStringLiteral("bytes"), 0, QStringLiteral("no_growth(<1B/cycle)"), grownAtOnce < kCycles);
+        qint64 const grown = probe.take(names[reading], reading + 1 == kReadings) - start;
+        cycles.push_back(done);
+        growth.push_back(static_cast<double>(grown));
+        std::fprintf(stderr, "after %d cycles: heap grew %lld bytes (%s)\n", done, static_cast<long long>(grown),
+            qPrintable(method));
     }
+    std::fprintf(stderr, "%.2f ms a cycle\n", clock.elapsed() / double(done));
+    drainTimers();
+    std::fprintf(stderr, "once their timers ran out: %lld bytes\n",
+        static_cast<long long>(probe.take("growth-drained") - start));
+    Slope const slope = fit(cycles, growth);
+    // Zero within what the readings resolve: twice the fit's standard error,
+    // and at least one byte (massif) or one smallest block (mallinfo2) over
+    // the whole run. A block left behind each cycle is tens of bytes a cycle.
+    double const step = probe.underMassif() ? 1 : kSmallestBlockBytes;
+    double const resolution = 2 * slope.standardError + step / done;
+    std::fprintf(stderr, "growth per cycle (%s) %.4f bytes, standard error %.4f, resolution %.4f\n", qPrintable(method),
+        slope.bytesPerCycle, slope.standardError, resolution);
+    if (!allStarted)
+        std::fprintf(stderr, "bench_memory: not every cycle received every record\n");
+    else if (probe.underMassif())
+        table.add(QStringLiteral("memory_growth_per_cycle"), slope.bytesPerCycle, QStringLiteral("B/cycle"), 3,
+            QStringLiteral("|slope|<=%1B/cycle (zero within resolution)").arg(resolution, 0, 'f', 4),
+            std::fabs(slope.bytesPerCycle) <= resolution);
     table.print();
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "records/CalibrationFileGuard.h"
 
+#include <QStringView>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 namespace {
 
@@ -146,6 +148,145 @@ Verdict scanMarkup(QString const& text)
     return Verdict::Acceptable;
 }
 
+bool isNameStart(ushort c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool isNameChar(ushort c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Printable ASCII and the line breaks and tab; no markup or reference starts among them.
+bool isPlainCharacter(ushort c)
+{
+    return ((c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\n' || c == '\r') && c != '<' && c != '&' && c != '>';
+}
+
+// A name of letters, digits, '_', '-' and '.', not beginning with "xml" in any
+// case (reserved; "xmlns" declares namespaces); its length, 0 when there is none.
+int plainName(QChar const* text, int size, int& at)
+{
+    int const start = at;
+    if (at >= size || !isNameStart(text[at].unicode()))
+        return 0;
+    while (at < size && isNameChar(text[at].unicode()))
+        ++at;
+    int const length = at - start;
+    if (length >= 3 && QStringView(text + start, 3).compare(QLatin1String("xml"), Qt::CaseInsensitive) == 0)
+        return 0;
+    return length;
+}
+
+bool sameName(QChar const* text, int first, int second, int length)
+{
+    return std::equal(text + first, text + first + length, text + second);
+}
+
+// Proves well-formed, in one pass and without the reader, the plain files a
+// module writes: ASCII, one root, elements and attributes only, no
+// references, declarations, comments or leading space. It answers true only
+// where the reader finds no fault; anything else, broken or not, is left to
+// the reader, whose pass costs more than the document parse it guards.
+bool isPlainWellFormed(QString const& text)
+{
+    QChar const* const chars = text.constData();
+    int const size = text.size();
+    struct Name
+    {
+        int start;
+        int length;
+    };
+    Name open[CalibrationFileGuard::MaxDepth];
+    Name attributes[CalibrationFileGuard::MaxAttributes];
+    int depth = 0;
+    bool rootClosed = false;
+    if (size == 0 || chars[0] != QLatin1Char('<'))
+        return false;
+    int at = 0;
+    while (at < size) {
+        ushort const c = chars[at].unicode();
+        if (c != '<') {
+            if (!isPlainCharacter(c) || (depth == 0 && !isSpace(chars[at])))
+                return false;
+            ++at;
+            continue;
+        }
+        ++at;
+        if (at < size && chars[at] == QLatin1Char('/')) {
+            ++at;
+            int const start = at;
+            int const length = plainName(chars, size, at);
+            if (length == 0 || depth == 0 || open[depth - 1].length != length ||
+                !sameName(chars, open[depth - 1].start, start, length))
+                return false;
+            while (at < size && isSpace(chars[at]))
+                ++at;
+            if (at >= size || chars[at] != QLatin1Char('>'))
+                return false;
+            ++at;
+            rootClosed = --depth == 0;
+            continue;
+        }
+        int const start = at;
+        int const length = plainName(chars, size, at);
+        if (length == 0 || rootClosed || depth == CalibrationFileGuard::MaxDepth)
+            return false;
+        int count = 0;
+        for (;;) {
+            bool const spaced = at < size && isSpace(chars[at]);
+            while (at < size && isSpace(chars[at]))
+                ++at;
+            if (at >= size)
+                return false;
+            if (chars[at] == QLatin1Char('>')) {
+                ++at;
+                open[depth++] = {start, length};
+                break;
+            }
+            if (chars[at] == QLatin1Char('/')) {
+                if (at + 1 >= size || chars[at + 1] != QLatin1Char('>'))
+                    return false;
+                at += 2;
+                rootClosed = depth == 0;
+                break;
+            }
+            if (!spaced || count == CalibrationFileGuard::MaxAttributes)
+                return false;
+            int const nameStart = at;
+            int const nameLength = plainName(chars, size, at);
+            if (nameLength == 0)
+                return false;
+            for (int i = 0; i < count; ++i) {
+                if (attributes[i].length == nameLength && sameName(chars, attributes[i].start, nameStart, nameLength))
+                    return false;
+            }
+            attributes[count++] = {nameStart, nameLength};
+            while (at < size && isSpace(chars[at]))
+                ++at;
+            if (at >= size || chars[at] != QLatin1Char('='))
+                return false;
+            ++at;
+            while (at < size && isSpace(chars[at]))
+                ++at;
+            if (at >= size || (chars[at] != QLatin1Char('"') && chars[at] != QLatin1Char('\'')))
+                return false;
+            QChar const quote = chars[at++];
+            while (at < size && chars[at] != quote) {
+                ushort const v = chars[at].unicode();
+                if (!isPlainCharacter(v))
+                    return false;
+                ++at;
+            }
+            if (at >= size)
+                return false;
+            ++at;
+        }
+    }
+    return rootClosed && depth == 0;
+}
+
 } // namespace
 
 CalibrationFileGuard::Verdict CalibrationFileGuard::check(QString const& text)
@@ -157,6 +298,8 @@ CalibrationFileGuard::Verdict CalibrationFileGuard::check(QString const& text)
     if (markup != Verdict::Acceptable)
         return markup;
 
+    if (isPlainWellFormed(text))
+        return Verdict::Acceptable;
     QXmlStreamReader reader(text);
     reader.setNamespaceProcessing(false);
     while (!reader.atEnd()) {
