@@ -367,6 +367,6 @@ bool CalibrationSession::revertToAsFound(QWidget* mainWindow, QString* error, St
         journal(QStringLiteral("revert"), QStringLiteral("Revert to as-found failed: %1").arg(*error));
         return false;
     }
-    journal(QStringLiteral("revert"), QStringLiteral("Revert to as-found done, %1 values written back").arg(differing.size()));
+    journal(QStringLiteral("revert"), QStringLiteral("Revert to as-found done, written back: %1").arg(differing.join(QStringLiteral(", "))));
     return true;
 }

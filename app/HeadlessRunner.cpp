@@ -59,7 +59,7 @@ constexpr NVT_FU_STATE kIdleState = 2;
 QString fileNamePart(QString const& title)
 {
     QString part = title;
-    part.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("-"));
+    part.replace(QRegularExpression(QStringLiteral("[^\\p{L}\\p{N}._-]+")), QStringLiteral("-"));
     part.remove(QRegularExpression(QStringLiteral("^-+|-+$")));
     return part.isEmpty() ? QStringLiteral("dialog") : part;
 }
