@@ -76,20 +76,12 @@ int CalibrationDiff::compare(QString const& first, QString const& second, QTextS
     QMap<int, QString> b;
     if (!read(first, &a, error) || !read(second, &b, error))
         return Unreadable;
-    QMap<int, QString> all = a;
-    for (auto it = b.cbegin(); it != b.cend(); ++it)
-        all.insert(it.key(), it.value());
-
-    int differences = 0;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QString const left = a.value(it.key(), QStringLiteral("-"));
-        QString const right = b.value(it.key(), QStringLiteral("-"));
-        if (left == right)
-            continue;
-        ++differences;
-        out << calibrationParameterKey(static_cast<CalibrationParameters>(it.key())) << ": " << left << " -> " << right
-            << '\n';
-    }
+    QList<int> const all = allKeys(a, b);
+    QList<int> const changed = changedKeys(a, b);
+    for (int const parameter : changed)
+        out << calibrationParameterKey(static_cast<CalibrationParameters>(parameter)) << ": " << valueOf(a, parameter)
+            << " -> " << valueOf(b, parameter) << '\n';
+    int const differences = changed.size();
     out << (differences == 0 ? QStringLiteral("the same values (%1)").arg(all.size())
                              : QStringLiteral("%1 of %2 values differ").arg(differences).arg(all.size()))
         << '\n';

@@ -47,19 +47,6 @@ QString hex(QByteArray const& bytes)
     return QString::fromLatin1(bytes.toHex());
 }
 
-int changedCount(QMap<int, QString> const& before, QMap<int, QString> const& after)
-{
-    QMap<int, QString> all = before;
-    for (auto it = after.cbegin(); it != after.cend(); ++it)
-        all.insert(it.key(), it.value());
-    int changed = 0;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        if (before.value(it.key()) != after.value(it.key()))
-            ++changed;
-    }
-    return changed;
-}
-
 } // namespace
 
 CalibrationSession::CalibrationSession(HostEnvironment& host, QObject* parent)
@@ -214,7 +201,7 @@ void CalibrationSession::close()
     m_record.ended = QDateTime::currentDateTime();
     journal(QStringLiteral("end"),
             QStringLiteral("Session ended, %1 of %2 values changed")
-                .arg(changedCount(m_record.asFound, m_record.asLeft))
+                .arg(CalibrationDiff::changedKeys(m_record.asFound, m_record.asLeft).size())
                 .arg(m_record.asLeft.size()),
             QJsonObject{{QStringLiteral("asLeft"), valuesObject(m_record.asLeft)}});
     emit closed();
@@ -254,17 +241,12 @@ void CalibrationSession::onBusRecord(LonSimulator::Record const& record)
     QMap<int, QString> const now = valuesNow();
     QJsonArray keys;
     QStringList changes;
-    QMap<int, QString> all = m_lastValues;
-    for (auto it = now.cbegin(); it != now.cend(); ++it)
-        all.insert(it.key(), it.value());
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QString const was = m_lastValues.value(it.key(), QStringLiteral("-"));
-        QString const is = now.value(it.key(), QStringLiteral("-"));
-        if (was == is)
-            continue;
+    for (int const parameter : CalibrationDiff::changedKeys(m_lastValues, now)) {
+        QString const was = CalibrationDiff::valueOf(m_lastValues, parameter);
+        QString const is = CalibrationDiff::valueOf(now, parameter);
         keys.append(QJsonObject{
-            {QStringLiteral("key"), keyOf(it.key())}, {QStringLiteral("before"), was}, {QStringLiteral("after"), is}});
-        changes << QStringLiteral("%1 %2 -> %3").arg(SessionRecord::keyLabel(it.key()), was, is);
+            {QStringLiteral("key"), keyOf(parameter)}, {QStringLiteral("before"), was}, {QStringLiteral("after"), is}});
+        changes << QStringLiteral("%1 %2 -> %3").arg(SessionRecord::keyLabel(parameter), was, is);
     }
     m_lastValues = now;
 
@@ -331,12 +313,9 @@ bool CalibrationSession::revertToAsFound(QWidget* mainWindow, QString* error, St
         *error = QStringLiteral("no calibration session is open");
         return false;
     }
-    QMap<int, QString> const now = valuesNow();
     QStringList differing;
-    for (auto it = m_record.asFound.cbegin(); it != m_record.asFound.cend(); ++it) {
-        if (now.value(it.key()) != it.value())
-            differing << SessionRecord::keyLabel(it.key());
-    }
+    for (int const parameter : SessionRecord::notAsFound(m_record.asFound, valuesNow()))
+        differing << SessionRecord::keyLabel(parameter);
     if (differing.isEmpty()) {
         journal(QStringLiteral("revert"), QStringLiteral("Revert to as-found: every value is as found"));
         return true;
@@ -355,10 +334,9 @@ bool CalibrationSession::revertToAsFound(QWidget* mainWindow, QString* error, St
             still << QStringLiteral("node %1 refused a write").arg(send.nvId >> 8);
     }
     QMap<int, QString> const after = valuesNow();
-    for (auto it = m_record.asFound.cbegin(); it != m_record.asFound.cend(); ++it) {
-        if (after.value(it.key()) != it.value())
-            still << QStringLiteral("%1 holds %2, found %3").arg(SessionRecord::keyLabel(it.key()), after.value(it.key()), it.value());
-    }
+    for (int const parameter : SessionRecord::notAsFound(m_record.asFound, after))
+        still << QStringLiteral("%1 holds %2, found %3")
+                     .arg(SessionRecord::keyLabel(parameter), after.value(parameter), m_record.asFound.value(parameter));
     if (outcome != StickLoad::Outcome::Loaded || !still.isEmpty()) {
         *error = outcome != StickLoad::Outcome::Loaded
             ? QStringLiteral("the module did not load the as-found values (%1)")

@@ -36,16 +36,10 @@
 
 namespace {
 
-// How long the instrument may take to answer every poll.
-constexpr int kAnswerTimeoutMs = 5000;
-// A node writes 200 ms after the last change; wait past that before looking.
-constexpr int kWriteSettleMs = 400;
 // How long a service print may take from request to file.
 constexpr int kPrintTimeoutMs = 10000;
 // After a tap: the dialog polls its node and shows the answers.
 constexpr int kDialogSettleMs = 300;
-// No real load has more prompts than the catalogue has values.
-constexpr int kMaxPrompts = 1000;
 
 constexpr int kCalibrationPosition = 2;
 // Menu titles as given on the command line; the module shows them translated.
@@ -208,10 +202,10 @@ bool HeadlessRunner::refreshValues()
 {
     ILonCalibration* module = m_host->module();
     module->pollAllCalibrationValues(true);
-    bool const answered = m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    bool const answered = m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
     module->pollAllCalibrationValues(false);
     if (!answered)
-        return fail(QStringLiteral("the instrument gave no answer within %1 s").arg(kAnswerTimeoutMs / 1000));
+        return fail(QStringLiteral("the instrument gave no answer within %1 s").arg(StickLoad::AnswerTimeoutMs / 1000));
     return checkAnswers();
 }
 
@@ -374,7 +368,7 @@ bool HeadlessRunner::switchCalibrationOff()
     if (toggle != nullptr && toggle->toggleState() == ToggleOn) {
         toggle->tap();
         DialogDriver::settle(0);
-        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+        m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
     }
     if (toggle == nullptr || toggle->toggleState() != ToggleOff)
         return fail(QStringLiteral("calibration mode did not switch off again"));
@@ -454,14 +448,10 @@ bool HeadlessRunner::revert()
     if (!checkWrites() || !refreshValues())
         return false;
     // What the nodes hold now, read back, against the values found.
-    QMap<int, QString> const now = session.valuesNow();
     QMap<int, QString> const found = session.record().asFound;
     QStringList differing;
-    for (auto it = found.cbegin(); it != found.cend(); ++it) {
-        if (now.value(it.key()) != it.value())
-            differing << LonCalibrationTypes::calibrationParameterKey(
-                static_cast<LonCalibrationTypes::CalibrationParameters>(it.key()));
-    }
+    for (int const parameter : SessionRecord::notAsFound(found, session.valuesNow()))
+        differing << SessionRecord::keyLabel(parameter);
     if (!differing.isEmpty())
         return fail(QStringLiteral("revert to as-found: the nodes hold other values for %1")
                         .arg(differing.join(QStringLiteral(", "))));
@@ -579,7 +569,7 @@ bool HeadlessRunner::screenshots(QString const& directory)
         QList<DialogWindow*> const before = driver.shownDialogs();
         segment->tap();
         DialogDriver::settle(kDialogSettleMs);
-        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+        m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
         DialogDriver::settle(kDialogSettleMs);
 
         QList<QPointer<DialogWindow>> opened;
@@ -638,7 +628,7 @@ bool HeadlessRunner::grabOtherFlows(QDir const& folder)
             if (load && !load->isHidden() && !grab(load, folder.filePath(QStringLiteral("stick-load-prompt.png"))))
                 return false;
             // Every value skipped: the pictures change nothing on the instrument.
-            for (int prompt = 0; prompt < kMaxPrompts && load && load->isVisible() && load->rejectButton() &&
+            for (int prompt = 0; prompt < StickLoad::MaxPrompts && load && load->isVisible() && load->rejectButton() &&
                                  load->rejectButton()->text() == QLatin1String("Skip");
                  ++prompt)
                 DialogDriver::press(load->rejectButton());
@@ -754,7 +744,7 @@ DialogWindow* HeadlessRunner::openFromMenu(QString const& title)
     QList<DialogWindow*> const before = driver.shownDialogs();
     segment->tap();
     DialogDriver::settle(kDialogSettleMs);
-    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
     DialogDriver::settle(kDialogSettleMs);
     DialogWindow* dialog = driver.findShown(shownText("Menu", title));
     if (dialog == nullptr || before.contains(dialog)) {
@@ -904,7 +894,7 @@ bool HeadlessRunner::pressButton(QString const& menuAndButton)
             button = candidate;
     }
     bool const pressed = DialogDriver::press(button);
-    m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+    m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
     DialogDriver::dismiss(dialog);
     if (!pressed)
         return fail(QStringLiteral("the \"%1\" dialog has no button \"%2\" to press").arg(title, text));
@@ -945,8 +935,8 @@ bool HeadlessRunner::typeNumber(QString const& typing)
                  .arg(edit->rangeText(), edit->shownText()));
     } else {
         // The node writes a moment after the last change.
-        DialogDriver::settle(kWriteSettleMs);
-        m_host->lon().waitUntilIdle(kAnswerTimeoutMs);
+        DialogDriver::settle(StickLoad::WriteSettleMs);
+        m_host->lon().waitUntilIdle(StickLoad::AnswerTimeoutMs);
         if (edit->getNumber() != value)
             fail(QStringLiteral("the node did not take %1 for \"%2\": the field shows %3 again")
                      .arg(value)

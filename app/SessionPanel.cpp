@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/CalibrationDiff.h"
 #include "app/CalibrationSession.h"
 #include "app/SessionReport.h"
 
@@ -137,22 +138,18 @@ void SessionPanel::refresh()
         return;
     }
 
-    QMap<int, QString> all = record.asFound;
-    for (auto it = record.asLeft.cbegin(); it != record.asLeft.cend(); ++it)
-        all.insert(it.key(), it.value());
-    int changed = 0;
-    for (auto it = all.cbegin(); it != all.cend(); ++it)
-        changed += record.asFound.value(it.key(), QStringLiteral("-")) != record.asLeft.value(it.key(), QStringLiteral("-")) ? 1 : 0;
+    QList<int> const all = CalibrationDiff::allKeys(record.asFound, record.asLeft);
+    int const changed = CalibrationDiff::changedKeys(record.asFound, record.asLeft).size();
     m_table->setRowCount(m_changedOnly->isChecked() ? changed : all.size());
     int row = 0;
     QColor const band(255, 236, 179);
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QString const found = record.asFound.value(it.key(), QStringLiteral("-"));
-        QString const now = record.asLeft.value(it.key(), QStringLiteral("-"));
+    for (int const parameter : all) {
+        QString const found = CalibrationDiff::valueOf(record.asFound, parameter);
+        QString const now = CalibrationDiff::valueOf(record.asLeft, parameter);
         bool const differs = found != now;
         if (!differs && m_changedOnly->isChecked())
             continue;
-        QStringList const texts{SessionRecord::keyLabel(it.key()), found, now,
+        QStringList const texts{SessionRecord::keyLabel(parameter), found, now,
                                 differs ? QStringLiteral("\u25cf") : QString()};
         for (int column = 0; column < ColumnCount; ++column) {
             QTableWidgetItem* item = m_table->item(row, column);
@@ -193,9 +190,7 @@ void SessionPanel::refresh()
 void SessionPanel::revert()
 {
     SessionRecord const record = m_session->record();
-    int differing = 0;
-    for (auto it = record.asFound.cbegin(); it != record.asFound.cend(); ++it)
-        differing += record.asLeft.value(it.key()) != it.value() ? 1 : 0;
+    int const differing = SessionRecord::notAsFound(record.asFound, record.asLeft).size();
     if (differing == 0) {
         QMessageBox::information(this, tr("Revert to as-found"), tr("Every value is as it was found."));
         return;

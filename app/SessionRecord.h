@@ -42,6 +42,17 @@ struct SessionRecord
 
     bool isOpen() const { return started.isValid() && !ended.isValid(); }
 
+    // The parameters found whose value now is another: what a revert writes back.
+    static QList<int> notAsFound(QMap<int, QString> const& found, QMap<int, QString> const& now)
+    {
+        QList<int> differing;
+        for (auto it = found.cbegin(); it != found.cend(); ++it) {
+            if (now.value(it.key()) != it.value())
+                differing << it.key();
+        }
+        return differing;
+    }
+
     // A parameter's export key as the panel and the report show it; the value
     // the module exports under an empty key is named by its number.
     static QString keyLabel(int parameter)

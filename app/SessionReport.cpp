@@ -17,7 +17,7 @@
 
 #include <functional>
 
-#include "data/LonCalibrationTypes.h"
+#include "app/CalibrationDiff.h"
 #include "host/AtomicFile.h"
 
 namespace {
@@ -344,9 +344,7 @@ void layOutIdentity(Sheet& sheet, Style const& style, SessionRecord const& sessi
 
 void layOutValues(Sheet& sheet, Style const& style, SessionRecord const& session)
 {
-    QMap<int, QString> keys = session.asFound;
-    for (auto it = session.asLeft.cbegin(); it != session.asLeft.cend(); ++it)
-        keys.insert(it.key(), it.value());
+    QList<int> const keys = CalibrationDiff::allKeys(session.asFound, session.asLeft);
 
     // Key takes what the fixed value columns leave.
     double const value = dots(28);
@@ -376,16 +374,15 @@ void layOutValues(Sheet& sheet, Style const& style, SessionRecord const& session
     sheet.repeatedHeader = header;
 
     int changed = 0;
-    for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-        int const parameter = it.key();
+    for (int const parameter : keys) {
         Comparison const comparison = compare(session, parameter);
         if (comparison.changed)
             ++changed;
         place(sheet,
             row(style,
                 {plainCell(style, keyColumn, SessionRecord::keyLabel(parameter)),
-                    plainCell(style, foundColumn, session.asFound.value(parameter, QStringLiteral("-"))),
-                    plainCell(style, leftColumn, session.asLeft.value(parameter, QStringLiteral("-"))),
+                    plainCell(style, foundColumn, CalibrationDiff::valueOf(session.asFound, parameter)),
+                    plainCell(style, leftColumn, CalibrationDiff::valueOf(session.asLeft, parameter)),
                     plainCell(style, differenceColumn, comparison.difference),
                     plainCell(style, markColumn, comparison.changed ? QStringLiteral("*") : QString())},
                 comparison.changed));

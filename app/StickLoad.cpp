@@ -9,17 +9,6 @@
 #include "app/HostEnvironment.h"
 #include "host/DialogWindow.h"
 
-namespace {
-
-// How long the instrument may take to answer every poll.
-constexpr int kAnswerTimeoutMs = 5000;
-// A node writes 200 ms after the last change; wait past that before looking.
-constexpr int kWriteSettleMs = 400;
-// No real load has more prompts than the catalogue has values.
-constexpr int kMaxPrompts = 1000;
-
-} // namespace
-
 QString const StickLoad::title = QStringLiteral("Load calibration");
 QString const StickLoad::invalidFile = QStringLiteral("Invalid file");
 
@@ -55,7 +44,7 @@ StickLoad::Outcome StickLoad::run(HostEnvironment& host, QWidget* mainWindow, QS
     }
 
     DialogDriver::press(load);
-    for (int prompt = 0; prompt < kMaxPrompts && dialog && !dialog->isHidden(); ++prompt) {
+    for (int prompt = 0; prompt < MaxPrompts && dialog && !dialog->isHidden(); ++prompt) {
         QAbstractButton* answer = confirmAll ? dialog->acceptButton() : dialog->rejectButton();
         if (answer == nullptr)
             break;
@@ -67,7 +56,7 @@ StickLoad::Outcome StickLoad::run(HostEnvironment& host, QWidget* mainWindow, QS
         DialogDriver::dismiss(dialog);
 
     // The nodes write a moment after the last confirmed value.
-    DialogDriver::settle(kWriteSettleMs);
-    host.lon().waitUntilIdle(kAnswerTimeoutMs);
+    DialogDriver::settle(WriteSettleMs);
+    host.lon().waitUntilIdle(AnswerTimeoutMs);
     return Outcome::Loaded;
 }

@@ -30,6 +30,13 @@ public:
                        QString* summary, std::function<bool()> const& start = nullptr,
                        Progress const& progress = nullptr);
 
+    // How long the instrument may take to answer every poll.
+    static constexpr int AnswerTimeoutMs = 5000;
+    // A node writes 200 ms after the last change; wait past that before looking.
+    static constexpr int WriteSettleMs = 400;
+    // No real load has more prompts than the catalogue has values.
+    static constexpr int MaxPrompts = 1000;
+
     static QString const title;
     static QString const invalidFile;
 };
